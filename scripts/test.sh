@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test.  Fails when any test fails or cannot run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cd build
+# The widget tests need a display; give them a virtual one when there is none.
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure --no-tests=error "$@"
+fi
+exec ctest --output-on-failure --no-tests=error "$@"
