@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "mainwindow.h"
 
@@ -7,6 +8,13 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // Before any widget exists; it also wins over a style given with Qt's -style argument.
     QApplication::setStyle(QStringLiteral("Fusion"));
+#ifndef Q_OS_WIN
+    // On Windows the executable's icon group IDI_ICON1 gives the window and taskbar icon.
+    QIcon windowIcon;
+    for (int size : {16, 32, 48, 256})
+        windowIcon.addFile(QStringLiteral(":/resources/images/glyphora%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(windowIcon);
+#endif
     MainWindow window;
     window.show();
     return app.exec();
