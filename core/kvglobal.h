@@ -4,6 +4,7 @@
 // typed per-user registry values, the folder chooser, well-known folders, the product's
 // name and version, and the maker's web pages.  No state of its own.
 
+#include <QImage>
 #include <QRect>
 #include <QString>
 #include <QUrl>
@@ -53,5 +54,11 @@ QSize fullScreenClientArea();
 
 // True when the colour scheme is dark; every updateThemeIcons() asks this.
 bool isDarkColorScheme();
+
+// Rasterises the SVG file at path into exactly width x height pixels (each axis scaled on
+// its own, so another aspect ratio is stretched), Format_RGBA8888, straight alpha, on a
+// transparent background.  On failure (unreadable file, not an SVG) returns false and
+// leaves out as it was.
+bool rasterizeSvg(const QString& path, int width, int height, QImage& out);
 
 } // namespace KvGlobal

@@ -1,0 +1,30 @@
+#pragma once
+
+// The subcommands of glyphora-cli.  Each lives in its own file and is listed once, in the
+// table of main.cpp.
+
+#include <QStringList>
+
+namespace Cli {
+
+// Exit statuses shared by every subcommand.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1; // an input could not be read or an output not written
+constexpr int kExitUsage = 2;  // bad arguments
+
+constexpr char kProgramName[] = "glyphora-cli";
+
+// True when -q was given: the log lines are dropped, the one failure line still shows.
+bool quiet();
+void setQuiet(bool quiet);
+
+// Prints "glyphora-cli: text" on stderr.
+void printError(const QString& text);
+// Prints a usage error and the hint to --help on stderr; returns kExitUsage.
+int usageError(const QString& text);
+
+// glyphora-cli ico INPUT -o OUTPUT.ico
+int runIco(const QStringList& args);
+QString icoUsage();
+
+} // namespace Cli

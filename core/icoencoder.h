@@ -1,0 +1,51 @@
+#pragma once
+
+// Writes multi-resolution Windows icon files (.ico).
+//
+// Layout, all fields little-endian, no padding anywhere:
+//   header     6 bytes: reserved 0, type 1, count
+//   directory  16 bytes per entry: width, height (the size modulo 256, so 0 from 256 up),
+//              colour count 0, reserved 0, planes 1, bit count 32, payload length,
+//              payload offset from the start of the file
+//   payloads   back to back in directory order, the first at 6 + 16 * count
+// Sizes below 256 carry a 32-bit DIB (BITMAPINFOHEADER, bottom-up BGRA, an all-zero AND
+// mask); 256 and up carry a PNG stream.  Every entry really is S x S: a picture of other
+// proportions is centred on a transparent square.
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QString>
+
+namespace IcoEncoder {
+
+constexpr int kHeaderBytes = 6;
+constexpr int kDirectoryEntryBytes = 16;
+constexpr int kDibHeaderBytes = 40;       // BITMAPINFOHEADER
+constexpr int kFirstPngSize = 256;        // sizes from here on carry PNG payloads
+constexpr int kMasterSide = 256;          // the master of a source file
+constexpr qint32 kPixelsPerMetre = 2835;  // 72 dpi
+
+// 16, 24, 32, 48, 64, 128, 256, then 512 when the master is wider than 256, then 1024
+// when it is wider than 512.
+QList<int> iconSizes(int masterWidth);
+
+// The headerless 32-bit DIB of image: BITMAPINFOHEADER with twice the height, the colour
+// rows bottom-up as B, G, R, A of the straight-alpha pixel, then the AND mask, rows padded
+// to 32 bits, all zero.
+QByteArray encodeDib(const QImage& image);
+
+// image scaled smoothly to fit side x side, centred on a transparent side x side square,
+// in Format_ARGB32.
+QImage fitToSquare(const QImage& image, int side);
+
+// Writes the .ico of a composed master (every entry scaled down from it).  Silent apart
+// from the log; the old file stays when anything fails.
+bool writeIcoFromImage(const QImage& master, const QString& outputPath);
+
+// Writes the .ico of a picture file: an SVG is rasterised afresh at every size, a raster
+// picture is scaled from a 256 master.  On failure returns false, leaves any old file as
+// it was and, when reason is given, says why in a few words.
+bool writeIcoFromSourceFile(const QString& sourcePath, const QString& outputPath, QString* reason = nullptr);
+
+} // namespace IcoEncoder

@@ -1,0 +1,49 @@
+#pragma once
+
+// One parsed SVG document, rasterised at any size.  The parse is kept, so that an icon's
+// many sizes read and parse the file once.  The SVG library's own headers stay inside
+// svgdocument.cpp: glib's `signals` would collide with Qt's keyword.
+
+#include <QByteArray>
+#include <QImage>
+#include <QSizeF>
+#include <QString>
+
+#include <memory>
+
+class SvgDocument
+{
+public:
+    SvgDocument();
+    ~SvgDocument();
+    SvgDocument(SvgDocument&& other) noexcept;
+    SvgDocument& operator=(SvgDocument&& other) noexcept;
+    SvgDocument(const SvgDocument&) = delete;
+    SvgDocument& operator=(const SvgDocument&) = delete;
+
+    // Reads a whole file, refusing one past kMaxFileBytes.  False when it cannot be read.
+    static bool readFile(const QString& path, QByteArray& data);
+
+    // Parses the document; false (and an empty document) when it is not valid SVG.
+    bool load(const QByteArray& data);
+    bool isNull() const;
+
+    // The document's own size in pixels: its width and height, or its viewBox when those
+    // are missing or relative.
+    QSizeF size() const;
+
+    // Rasterises the whole document into exactly width x height pixels, scaled independently
+    // in x and y (a document of another aspect ratio is stretched), on a transparent
+    // background, with the system's fonts.  The result is Format_RGBA8888 with straight
+    // alpha.  `out` is assigned only on success.  The same document must not be rendered
+    // from two threads at once; give each thread its own.
+    bool render(int width, int height, QImage& out) const;
+
+    // Limits for documents from outside.
+    static constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024; // far beyond any real drawing
+    static constexpr int kMaxSide = 16384;                   // per edge of the raster
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
