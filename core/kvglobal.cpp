@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
@@ -228,6 +229,29 @@ bool isDarkColorScheme()
     // No colour scheme hint before Qt 6.5: a dark window background means a dark scheme.
     return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
 #endif
+}
+
+bool isSupportedImageFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+
+    // Only what follows the last dot counts: "a.tar.png" is a png, "b.png.txt" is not.
+    const QString complete = info.completeSuffix();
+    const int dot = complete.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot < 0 ? complete : complete.mid(dot + 1);
+    if (suffix.isEmpty())
+        return false;
+
+    static const char* const kPictureSuffixes[] = {
+        "gif", "heif", "heic", "avif", "jxl", "jpg", "jpeg", "png", "tif", "tiff", "webp", "svg",
+    };
+    for (const char* known : kPictureSuffixes) {
+        if (suffix.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace KvGlobal
