@@ -19,8 +19,6 @@ namespace {
 
 // The store holds a handful of paths and numbers; anything far larger is not ours.
 constexpr qint64 kMaxStoreFileSize = 16 * 1024 * 1024;
-// A writer holds the lock for a few milliseconds; waiting longer means something is stuck.
-constexpr int kLockTimeoutMs = 10000;
 
 constexpr char kFormatTag[] = "glyphora-registry-1";
 constexpr char kTypeString[] = "REG_SZ";
@@ -61,49 +59,76 @@ void moveAside(const QString& path, const QString& reason)
         qWarning().noquote() << "Settings store" << path << "is unreadable (" + reason + "); treated as empty";
 }
 
-// Reads the store's key table.  A missing file is an empty store; a corrupt one is
-// moved aside (only when the caller holds the lock) and also counts as empty.
-QJsonObject loadKeys(const QString& path, bool mayMoveAside)
+enum class Load { Ok, Corrupt, Unreadable };
+
+// Reads the store's key table; a missing file is an empty store.
+Load readKeys(const QString& path, QJsonObject& keys, QString& reason)
 {
+    keys = {};
     QFile file(path);
     if (!file.exists())
-        return {};
+        return Load::Ok;
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "Settings store" << path << "cannot be opened:" << file.errorString();
-        return {};
+        reason = file.errorString();
+        return Load::Unreadable;
     }
     if (file.size() > kMaxStoreFileSize) {
-        file.close();
-        if (mayMoveAside)
-            moveAside(path, QStringLiteral("too large"));
-        return {};
+        reason = QStringLiteral("too large");
+        return Load::Corrupt;
     }
     const QByteArray bytes = file.read(kMaxStoreFileSize + 1);
-    file.close();
+    if (bytes.size() > kMaxStoreFileSize) {
+        reason = QStringLiteral("too large");
+        return Load::Corrupt;
+    }
 
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    QString reason;
-    if (error.error != QJsonParseError::NoError)
+    if (error.error != QJsonParseError::NoError) {
         reason = error.errorString();
-    else if (!document.isObject() || document.object().value(QLatin1String("format")).toString() != QLatin1String(kFormatTag)
-             || !document.object().value(QLatin1String("keys")).isObject())
-        reason = QStringLiteral("not a settings store");
-    if (!reason.isEmpty()) {
-        if (mayMoveAside)
-            moveAside(path, reason);
-        else
-            qWarning().noquote() << "Settings store" << path << "is unreadable (" + reason + "); treated as empty";
-        return {};
+        return Load::Corrupt;
     }
-    return document.object().value(QLatin1String("keys")).toObject();
+    const QJsonObject root = document.object();
+    if (!document.isObject() || root.value(QLatin1String("format")).toString() != QLatin1String(kFormatTag)
+        || !root.value(QLatin1String("keys")).isObject()) {
+        reason = QStringLiteral("not a settings store");
+        return Load::Corrupt;
+    }
+    keys = root.value(QLatin1String("keys")).toObject();
+    return Load::Ok;
+}
+
+// The key table, with a corrupt file moved aside so that it is reported once and the
+// next write starts afresh.  Moving needs the lock; lockHeld says whether the caller has it.
+QJsonObject loadKeys(const QString& path, bool lockHeld, int lockTimeoutMs)
+{
+    QJsonObject keys;
+    QString reason;
+    Load load = readKeys(path, keys, reason);
+    if (load == Load::Corrupt && !lockHeld) {
+        QLockFile lock(path + QStringLiteral(".lock"));
+        if (lock.tryLock(lockTimeoutMs)) {
+            // Someone may have repaired it meanwhile.
+            load = readKeys(path, keys, reason);
+            if (load == Load::Corrupt)
+                moveAside(path, reason);
+            return keys;
+        }
+    } else if (load == Load::Corrupt) {
+        moveAside(path, reason);
+        return keys;
+    }
+    if (load != Load::Ok)
+        qWarning().noquote() << "Settings store" << path << "is unreadable (" + reason + "); treated as empty";
+    return keys;
 }
 
 // Looks up one value of the given type under root\subKey.
-KvRegistryStore::Status lookUp(const QString& path, const QString& root, const QString& subKey,
-                               const QString& valueName, const char* type, QJsonValue& data)
+KvRegistryStore::Status lookUp(const QString& path, int lockTimeoutMs, const QString& root,
+                               const QString& subKey, const QString& valueName, const char* type,
+                               QJsonValue& data)
 {
-    const QJsonObject keys = loadKeys(path, false);
+    const QJsonObject keys = loadKeys(path, false, lockTimeoutMs);
     const QString keyName = findName(keys, joinedKey(keyParts(root, subKey)));
     if (keyName.isEmpty())
         return KvRegistryStore::Status::NoKey;
@@ -118,7 +143,7 @@ KvRegistryStore::Status lookUp(const QString& path, const QString& root, const Q
     return KvRegistryStore::Status::Ok;
 }
 
-bool store(const QString& path, const QString& root, const QString& subKey,
+bool store(const QString& path, int lockTimeoutMs, const QString& root, const QString& subKey,
            const QString& valueName, const char* type, const QJsonValue& data)
 {
     const QFileInfo info(path);
@@ -127,12 +152,12 @@ bool store(const QString& path, const QString& root, const QString& subKey,
         return false;
     }
     QLockFile lock(path + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockTimeoutMs)) {
+    if (!lock.tryLock(lockTimeoutMs)) {
         qWarning().noquote() << "Settings store" << path << "is locked by another process";
         return false;
     }
 
-    QJsonObject keys = loadKeys(path, true);
+    QJsonObject keys = loadKeys(path, true, lockTimeoutMs);
     // Like RegCreateKeyExW, creating a key creates every missing parent.
     const QStringList parts = keyParts(root, subKey);
     for (int n = 1; n <= parts.size(); ++n) {
@@ -164,8 +189,9 @@ bool store(const QString& path, const QString& root, const QString& subKey,
 
 } // namespace
 
-KvRegistryStore::KvRegistryStore(const QString& filePath)
+KvRegistryStore::KvRegistryStore(const QString& filePath, int lockTimeoutMs)
     : m_filePath(filePath)
+    , m_lockTimeoutMs(lockTimeoutMs)
 {
 }
 
@@ -180,7 +206,7 @@ KvRegistryStore::Status KvRegistryStore::readString(const QString& root, const Q
 {
     out.clear();
     QJsonValue data;
-    const Status status = lookUp(m_filePath, root, subKey, valueName, kTypeString, data);
+    const Status status = lookUp(m_filePath, m_lockTimeoutMs, root, subKey, valueName, kTypeString, data);
     if (status != Status::Ok)
         return status;
     if (!data.isString())
@@ -193,7 +219,7 @@ KvRegistryStore::Status KvRegistryStore::readDword(const QString& root, const QS
                                                    const QString& valueName, std::uint32_t& out) const
 {
     QJsonValue data;
-    const Status status = lookUp(m_filePath, root, subKey, valueName, kTypeDword, data);
+    const Status status = lookUp(m_filePath, m_lockTimeoutMs, root, subKey, valueName, kTypeDword, data);
     if (status != Status::Ok)
         return status;
     // A hand-edited file may hold anything here; only a whole number in range is a DWORD.
@@ -207,11 +233,11 @@ KvRegistryStore::Status KvRegistryStore::readDword(const QString& root, const QS
 bool KvRegistryStore::writeString(const QString& root, const QString& subKey,
                                   const QString& valueName, const QString& value)
 {
-    return store(m_filePath, root, subKey, valueName, kTypeString, value);
+    return store(m_filePath, m_lockTimeoutMs, root, subKey, valueName, kTypeString, value);
 }
 
 bool KvRegistryStore::writeDword(const QString& root, const QString& subKey,
                                  const QString& valueName, std::uint32_t value)
 {
-    return store(m_filePath, root, subKey, valueName, kTypeDword, static_cast<double>(value));
+    return store(m_filePath, m_lockTimeoutMs, root, subKey, valueName, kTypeDword, static_cast<double>(value));
 }

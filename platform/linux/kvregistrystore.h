@@ -24,8 +24,12 @@ public:
         NoValue,  // the subkey exists, the value is missing or of another type
     };
 
+    // A writer holds the lock for a few milliseconds; waiting longer means something is stuck.
+    static constexpr int defaultLockTimeoutMs = 10000;
+
     // The store file; by default "<config>/Vantrel/Glyphora/registry.json".
-    explicit KvRegistryStore(const QString& filePath = defaultFilePath());
+    explicit KvRegistryStore(const QString& filePath = defaultFilePath(),
+                             int lockTimeoutMs = defaultLockTimeoutMs);
 
     static QString defaultFilePath();
     QString filePath() const { return m_filePath; }
@@ -43,4 +47,5 @@ public:
 
 private:
     QString m_filePath;
+    int m_lockTimeoutMs;
 };
