@@ -39,12 +39,12 @@ const QString kGeometryKey = QStringLiteral("Software\\Vantrel\\Orvasto");
 
 QImage imageOf(const QIcon& icon)
 {
-    return icon.pixmap(QSize(24, 24)).toImage().convertToFormat(QImage::Format_ARGB32);
+    return icon.pixmap(QSize(24, 24)).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 QImage resourceImage(const char* name)
 {
-    return QImage(QStringLiteral(":/resources/images/") + QLatin1String(name)).convertToFormat(QImage::Format_ARGB32);
+    return QImage(QStringLiteral(":/resources/images/") + QLatin1String(name)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 QAction* toolbarAction(MainWindow& window, const QString& text)
