@@ -1,7 +1,22 @@
 #include "aboutdialog.h"
 #include "ui_aboutdialog.h"
 
+#include <QLabel>
+
 #include "kvglobal.h"
+
+namespace {
+
+// The form is laid out for Segoe UI; with wider fonts a fixed-width label would cut its
+// text, so it may grow (never shrink) to what the text needs.
+void growToFit(QLabel* label)
+{
+    const int needed = label->sizeHint().width();
+    if (needed > label->width())
+        label->resize(needed, label->height());
+}
+
+} // namespace
 
 AboutDialog::AboutDialog(QWidget* parent)
     : QDialog(parent)
@@ -20,6 +35,14 @@ AboutDialog::AboutDialog(QWidget* parent)
     ui->webLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse
                                           | Qt::LinksAccessibleByKeyboard);
     ui->webLabel->setOpenExternalLinks(true);
+
+    growToFit(ui->label_5);
+    growToFit(ui->label_2);
+    growToFit(ui->webLabel);
+    constexpr int kCaptionGap = 4;
+    const int linkLeft = ui->label_2->geometry().right() + 1 + kCaptionGap;
+    if (ui->webLabel->x() < linkLeft)
+        ui->webLabel->move(linkLeft, ui->webLabel->y());
 }
 
 AboutDialog::~AboutDialog()

@@ -218,6 +218,13 @@ void TestMainWindow::aboutBox()
     const QString host = QString::fromLatin1(KvGlobal::webServerHost);
     QCOMPARE(web->text(), QStringLiteral("<a href=\"https://%1/\">%1</a>").arg(host));
     QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("label_4"))->pixmap().isNull());
+
+    // Whatever the font, no text is cut and the link does not run into its caption.
+    for (const char* name : {"label", "label_5", "versionLabel", "label_2", "webLabel", "label_3"}) {
+        auto* label = dialog.findChild<QLabel*>(QLatin1String(name));
+        QVERIFY2(label->width() >= label->sizeHint().width(), name);
+    }
+    QVERIFY(web->x() > dialog.findChild<QLabel*>(QStringLiteral("label_2"))->geometry().right());
 }
 
 void TestMainWindow::productIdentity()
