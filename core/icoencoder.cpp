@@ -134,20 +134,37 @@ bool writeFile(const QList<EncodedEntry>& entries, const QString& outputPath, QS
     return true;
 }
 
-// Encodes master's entries for sizes, each image made by makeImage(size).
+// Encodes the entries for sizes, each image made by makeImage(size).  The PNG entries,
+// which cost the most, are encoded on a second thread while this one does the bitmaps;
+// makeImage must therefore only read shared state.
 template <typename MakeImage>
 bool encodeAll(const QList<int>& sizes, MakeImage makeImage, QList<EncodedEntry>& entries, QString* reason)
 {
-    entries.clear();
-    for (int size : sizes) {
-        EncodedEntry entry;
-        if (!encodeEntry(makeImage(size), size, entry)) {
-            qCritical() << "Failed to encode image size" << size << "to" << kindLabel(size);
-            setReason(reason, QStringLiteral("cannot encode the %1 x %1 image").arg(size));
-            return false;
+    QList<EncodedEntry> encoded(sizes.size());
+    EncodedEntry* slot = encoded.data(); // each index is written by one thread only
+    int largeFailed = 0;
+    std::thread worker([&] {
+        for (int i = 0; i < sizes.size(); ++i) {
+            if (sizes.at(i) >= kFirstPngSize && !encodeEntry(makeImage(sizes.at(i)), sizes.at(i), slot[i])) {
+                largeFailed = sizes.at(i);
+                return;
+            }
         }
-        entries.append(entry);
+    });
+    int smallFailed = 0;
+    for (int i = 0; i < sizes.size() && smallFailed == 0; ++i) {
+        if (sizes.at(i) < kFirstPngSize && !encodeEntry(makeImage(sizes.at(i)), sizes.at(i), slot[i]))
+            smallFailed = sizes.at(i);
     }
+    worker.join();
+
+    const int failed = smallFailed ? smallFailed : largeFailed;
+    if (failed) {
+        qCritical() << "Failed to encode image size" << failed << "to" << kindLabel(failed);
+        setReason(reason, QStringLiteral("cannot encode the %1 x %1 image").arg(failed));
+        return false;
+    }
+    entries = encoded;
     return true;
 }
 
