@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# Builds the Win32 platform layer with mingw-w64 and runs its checks under wine, in a
+# throwaway prefix: the registry, the shell folders, the system metrics and the module
+# loader (on a fixture library made here and on wine's own PE libraries).  Also checks
+# that the Windows build's resource script compiles.
+#
+#   run-wine-tests.sh [--dump-dir DIR]
+#
+# With --dump-dir, the loader's view of each library (see compare-icon-dumps.sh) is left
+# in DIR as NAME.loader.txt, together with a copy of the library itself as NAME.
+#
+# Exit status: 0 passed, 1 failed, 77 skipped (no mingw-w64 or no wine).
+set -euo pipefail
+
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+dump_dir=
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --dump-dir) dump_dir=$2; shift 2 ;;
+        *) echo "usage: $0 [--dump-dir DIR]" >&2; exit 2 ;;
+    esac
+done
+
+# Libraries of wine's prefix that carry many icon groups.
+libraries=(shell32.dll comctl32.dll user32.dll comdlg32.dll)
+# Prefix creation takes 10-20 s; the checks themselves a few seconds.
+wine_timeout=300
+
+skip() {
+    echo "SKIPPED: $*"
+    exit 77
+}
+
+cxx=$(command -v x86_64-w64-mingw32-g++-posix || command -v x86_64-w64-mingw32-g++ || true)
+cc=$(command -v x86_64-w64-mingw32-gcc-posix || command -v x86_64-w64-mingw32-gcc || true)
+windres=$(command -v x86_64-w64-mingw32-windres || true)
+[ -n "$cxx" ] && [ -n "$cc" ] && [ -n "$windres" ] \
+    || skip "mingw-w64 (x86_64-w64-mingw32-g++, -gcc, -windres) is not installed"
+# Debian 12 installs the 64-bit loader as /usr/lib/wine/wine64; its /usr/bin/wine falls
+# back to it when there is no 32-bit wine.
+wine=$(command -v wine64 || true)
+[ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
+[ -z "$wine" ] && wine=$(command -v wine || true)
+[ -n "$wine" ] || skip "wine64 is not installed"
+wineserver=$(command -v wineserver || true)
+[ -z "$wineserver" ] && [ -x /usr/lib/wine/wineserver ] && wineserver=/usr/lib/wine/wineserver
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/glyphora-wine.XXXXXX")
+export WINEPREFIX=$work/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
+export HOME=$work/home                   # the prefix links its shell folders into $HOME
+export WINELOADER=$wine
+mkdir -p "$HOME"
+cleanup() {
+    if [ -n "$wineserver" ] && [ -d "$WINEPREFIX" ]; then
+        "$wineserver" -k >/dev/null 2>&1 || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# "/a/b" -> "Z:\a\b": wine maps the whole Unix tree to drive Z.
+winpath() {
+    local p=$1
+    echo "Z:${p//\//\\}"
+}
+
+echo "== building with $cxx"
+fixture=$work/fixture
+mkdir -p "$fixture"
+"$cxx" -std=c++17 -O1 -g0 -Wall -Wextra -static -municode \
+    -I"$source_dir/platform/win32" \
+    "$source_dir/tests/win32/winplatform_test.cpp" \
+    "$source_dir"/platform/win32/*.cpp \
+    -ladvapi32 -lshell32 -lole32 -luser32 \
+    -o "$work/winplatform_test.exe"
+
+# --- fixture library ------------------------------------------------------------------
+# .ico files made byte by byte: header (0, 1, count), 16-byte entries, then payloads.
+# The payloads need not be images: the resource compiler and the loader copy them as is.
+le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
+le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
+# make_ico FILE "WIDTH HEIGHT BITS LENGTH" ...  (WIDTH 256 is stored as 0)
+make_ico() {
+    local out=$1; shift
+    local count=$# offset=$((6 + 16 * $#)) index=0 spec w h bits len
+    {
+        le16 0; le16 1; le16 "$count"
+        for spec in "$@"; do
+            read -r w h bits len <<<"$spec"
+            printf "\\x$(printf %02x $((w & 255)))\\x$(printf %02x $((h & 255)))"
+            printf '\x00\x00'
+            le16 1; le16 "$bits"; le32 "$len"; le32 "$offset"
+            offset=$((offset + len))
+        done
+        for spec in "$@"; do
+            read -r w h bits len <<<"$spec"
+            head -c "$len" < <(yes "$(basename "$out") image $index ${w}x${h}x${bits}")
+            index=$((index + 1))
+        done
+    } >"$out"
+}
+make_ico "$fixture/two.ico" "16 16 32 1128" "32 32 32 4265"
+make_ico "$fixture/one.ico" "256 256 32 3001"
+make_ico "$fixture/three.ico" "48 48 8 3752" "48 48 32 9640" "256 256 32 1"
+# Icons are numbered 1, 2, ... in this order; the test program relies on it.
+cat >"$fixture/fixture.rc" <<'EOF'
+1 ICON "two.ico"
+300 ICON "one.ico"
+NAMED ICON "three.ico"
+EOF
+echo 'int glyphoraFixtureAnchor = 1;' >"$fixture/anchor.c"
+(cd "$fixture" && "$windres" -O coff fixture.rc -o fixture.res.o)
+"$cc" -shared -o "$fixture/fixture.dll" "$fixture/anchor.c" "$fixture/fixture.res.o"
+"$cc" -shared -o "$fixture/plain.dll" "$fixture/anchor.c"
+
+# --- the Windows build's own resources ------------------------------------------------
+echo "== compiling resources/windows/glyphora.rc"
+res=$work/res
+mkdir -p "$res"
+cp "$source_dir"/resources/windows/glyphora.rc "$source_dir"/resources/windows/glyphora.manifest "$res/"
+artwork=--artwork
+if [ -f "$source_dir/resources/windows/glyphora.ico" ]; then
+    cp "$source_dir/resources/windows/glyphora.ico" "$res/"
+else
+    artwork=--placeholder
+    echo "   (no glyphora.ico yet: compiling against a placeholder)"
+    make_ico "$res/glyphora.ico" "16 16 32 1128" "32 32 32 4264"
+fi
+(cd "$res" && "$windres" -O coff glyphora.rc -o glyphora.res.o)
+# Linked into a library, the loader is asked below for the icon group and the manifest.
+"$cc" -shared -o "$work/glyphora-resources.dll" "$fixture/anchor.c" "$res/glyphora.res.o"
+
+# --- run ------------------------------------------------------------------------------
+mkdir -p "$work/dump"
+args=("$(winpath "$fixture")" --app-resources "$(winpath "$work/glyphora-resources.dll")" "$artwork"
+      --dump "$(winpath "$work/dump")" "${libraries[@]}")
+echo "== running under $wine (prefix $WINEPREFIX, display ${DISPLAY:-none})"
+start=$(date +%s)
+status=0
+timeout -k 10 "$wine_timeout" "$wine" "$work/winplatform_test.exe" "${args[@]}" \
+    >"$work/output.txt" 2>"$work/wine-errors.txt" || status=$?
+tr -d '\r' <"$work/output.txt"
+echo "== wine run took $(($(date +%s) - start)) s"
+if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+    echo "FAILED: the wine run did not finish within $wine_timeout s"
+    cat "$work/wine-errors.txt"
+    exit 1
+fi
+summary=$(tr -d '\r' <"$work/output.txt" | tail -n 1)
+if ! [[ "$summary" =~ ^[0-9]+\ passed,\ 0\ failed$ ]] || [ "$status" -ne 0 ]; then
+    echo "FAILED (exit status $status)"
+    cat "$work/wine-errors.txt"
+    exit 1
+fi
+
+if [ -n "$dump_dir" ]; then
+    mkdir -p "$dump_dir"
+    for library in "${libraries[@]}"; do
+        cp "$work/dump/$library.loader.txt" "$dump_dir/"
+        cp "$WINEPREFIX/drive_c/windows/system32/$library" "$dump_dir/"
+    done
+    echo "== loader dumps left in $dump_dir"
+fi
