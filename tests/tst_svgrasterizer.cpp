@@ -1,0 +1,221 @@
+// The SVG rasteriser: exact size, each axis stretched on its own, straight alpha, system
+// fonts, and an output left alone on every failure.
+#include <QtTest>
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "icoencoder.h"
+#include "kvglobal.h"
+#include "sourceimage.h"
+#include "svgdocument.h"
+
+namespace {
+
+// 100 x 50: a red left half and a blue right half.
+const char kHalves[] = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"50\">\n" "<rect x=\"0\" y=\"0\" width=\"50\" height=\"50\" fill=\"#ff0000\"/>\n" "<rect x=\"50\" y=\"0\" width=\"50\" height=\"50\" fill=\"#0000ff\"/></svg>";
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+QImage sentinel()
+{
+    QImage image(3, 3, QImage::Format_RGB32);
+    image.fill(qRgb(1, 2, 3));
+    return image;
+}
+
+} // namespace
+
+class TestSvgRasterizer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void stretched_data();
+    void stretched();
+    void viewBoxOnly();
+    void halfTransparentKeepsColour_data();
+    void halfTransparentKeepsColour();
+    void text();
+    void failureLeavesOutput_data();
+    void failureLeavesOutput();
+    void upperCaseSuffix();
+    void oneParseManySizes();
+};
+
+void TestSvgRasterizer::stretched_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("256 x 256: factors 2.56 and 5.12") << QSize(256, 256);
+    QTest::newRow("16 x 16") << QSize(16, 16);
+    QTest::newRow("300 x 40: squeezed in y") << QSize(300, 40);
+    QTest::newRow("7 x 301") << QSize(7, 301);
+}
+
+void TestSvgRasterizer::stretched()
+{
+    QFETCH(QSize, size);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("halves.svg"), kHalves);
+    QImage image;
+    QVERIFY(KvGlobal::rasterizeSvg(path, size.width(), size.height(), image));
+    QCOMPARE(image.size(), size);
+    QCOMPARE(image.format(), QImage::Format_RGBA8888);
+    // Letterboxing would leave the top and bottom rows (or the side columns) transparent;
+    // stretching fills the corners with the document's own colours.
+    const int w = size.width();
+    const int h = size.height();
+    QCOMPARE(image.pixel(0, 0), qRgba(255, 0, 0, 255));
+    QCOMPARE(image.pixel(0, h - 1), qRgba(255, 0, 0, 255));
+    QCOMPARE(image.pixel(w - 1, 0), qRgba(0, 0, 255, 255));
+    QCOMPARE(image.pixel(w - 1, h - 1), qRgba(0, 0, 255, 255));
+    if (w >= 4) {
+        // the seam lies at half the width
+        QCOMPARE(image.pixel(w / 2 - 2, h / 2), qRgba(255, 0, 0, 255));
+        QCOMPARE(image.pixel(w / 2 + 1, h / 2), qRgba(0, 0, 255, 255));
+    }
+}
+
+void TestSvgRasterizer::viewBoxOnly()
+{
+    // Without width and height the viewBox gives the size; its aspect ratio is not kept.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("vb.svg"),
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 200 100\">\n" "<rect width=\"200\" height=\"100\" fill=\"#00ff00\"/></svg>");
+    SvgDocument document;
+    QByteArray data;
+    QVERIFY(SvgDocument::readFile(path, data));
+    QVERIFY(document.load(data));
+    QCOMPARE(document.size(), QSizeF(200, 100));
+    QImage image;
+    QVERIFY(document.render(64, 64, image));
+    QCOMPARE(image.pixel(0, 0), qRgba(0, 255, 0, 255));
+    QCOMPARE(image.pixel(63, 63), qRgba(0, 255, 0, 255));
+}
+
+void TestSvgRasterizer::halfTransparentKeepsColour_data()
+{
+    QTest::addColumn<QByteArray>("svg");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("fill-opacity 0.5 red") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">\n" "<rect width=\"10\" height=\"10\" fill=\"#ff0000\" fill-opacity=\"0.5\"/></svg>") << QColor(255, 0, 0);
+    QTest::newRow("opacity 0.25 orange") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">\n" "<rect width=\"10\" height=\"10\" fill=\"#ff8000\" opacity=\"0.25\"/></svg>") << QColor(255, 128, 0);
+    QTest::newRow("antialiased disc edge") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">\n" "<circle cx=\"5\" cy=\"5\" r=\"4.3\" fill=\"#20c0ff\"/></svg>") << QColor(0x20, 0xc0, 0xff);
+}
+
+void TestSvgRasterizer::halfTransparentKeepsColour()
+{
+    QFETCH(QByteArray, svg);
+    QFETCH(QColor, colour);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("edge.svg"), svg);
+    QImage image;
+    QVERIFY(KvGlobal::rasterizeSvg(path, 64, 64, image));
+    int partial = 0;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const QRgb p = image.pixel(x, y); // straight ARGB of the RGBA8888 pixel
+            const int a = qAlpha(p);
+            if (a < 32 || a == 255)
+                continue;
+            ++partial;
+            // premultiplied bytes read as straight would be darker by the factor a / 255
+            const int tolerance = 255 / a + 2;
+            QVERIFY2(qAbs(qRed(p) - colour.red()) <= tolerance && qAbs(qGreen(p) - colour.green()) <= tolerance
+                         && qAbs(qBlue(p) - colour.blue()) <= tolerance,
+                     qPrintable(QStringLiteral("(%1, %2) = %3").arg(x).arg(y).arg(p, 8, 16)));
+        }
+    }
+    QVERIFY(partial > 0);
+}
+
+void TestSvgRasterizer::text()
+{
+    // Text comes out through the system's fonts: something is drawn, in the text's colour.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("text.svg"),
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"40\">\n" "<text x=\"5\" y=\"32\" font-family=\"sans-serif\" font-size=\"30\" fill=\"#000000\">Abc</text></svg>");
+    QImage image;
+    QVERIFY(KvGlobal::rasterizeSvg(path, 200, 80, image));
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += qAlpha(image.pixel(x, y)) > 200 ? 1 : 0;
+    QVERIFY2(inked > 300, qPrintable(QString::number(inked)));
+    QCOMPARE(qAlpha(image.pixel(199, 0)), 0); // the background stays transparent
+}
+
+void TestSvgRasterizer::failureLeavesOutput_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes"); // empty name: no file at all
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("missing file") << QString() << QByteArray() << QSize(16, 16);
+    QTest::newRow("empty file") << "empty.svg" << QByteArray() << QSize(16, 16);
+    QTest::newRow("unclosed tag") << "cut.svg" << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"><rect")
+                                  << QSize(16, 16);
+    QTest::newRow("not XML") << "junk.svg" << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) << QSize(16, 16);
+    QTest::newRow("zero width document") << "zero.svg" << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"0\" height=\"10\"/>")
+                                         << QSize(16, 16);
+    QTest::newRow("zero size asked") << "ok.svg" << QByteArray(kHalves) << QSize(0, 16);
+    QTest::newRow("negative size asked") << "ok.svg" << QByteArray(kHalves) << QSize(16, -1);
+    QTest::newRow("huge size asked") << "ok.svg" << QByteArray(kHalves) << QSize(100000, 100000);
+}
+
+void TestSvgRasterizer::failureLeavesOutput()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QTemporaryDir dir;
+    const QString path = name.isEmpty() ? dir.filePath(QStringLiteral("missing.svg")) : writeFile(dir, name, bytes);
+    QImage out = sentinel();
+    QVERIFY(!KvGlobal::rasterizeSvg(path, size.width(), size.height(), out));
+    QCOMPARE(out, sentinel());
+    QImage fresh;
+    QVERIFY(!KvGlobal::rasterizeSvg(path, size.width(), size.height(), fresh));
+    QVERIFY(fresh.isNull());
+}
+
+void TestSvgRasterizer::upperCaseSuffix()
+{
+    // logo.SVG is a drawing: rasterised, not handed to the raster readers.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("logo.SVG"), kHalves);
+    QVERIFY(SourceImage::isSvgPath(path));
+    QImage image;
+    QVERIFY(SourceImage::load(path, 256, 256, image));
+    QCOMPARE(image.size(), QSize(256, 256));
+    QCOMPARE(image.pixel(0, 255), qRgba(255, 0, 0, 255));
+
+    const QString output = dir.filePath(QStringLiteral("logo.ico"));
+    QVERIFY(IcoEncoder::writeIcoFromSourceFile(path, output));
+    QVERIFY(QFileInfo(output).size() > 118);
+}
+
+void TestSvgRasterizer::oneParseManySizes()
+{
+    // A parsed document draws the same pixels at each size as a fresh parse would.
+    QByteArray data(kHalves);
+    SvgDocument document;
+    QVERIFY(document.load(data));
+    for (int side : {16, 48, 256, 24}) {
+        QImage reused;
+        QVERIFY(document.render(side, side, reused));
+        SvgDocument fresh;
+        QVERIFY(fresh.load(data));
+        QImage once;
+        QVERIFY(fresh.render(side, side, once));
+        QCOMPARE(reused, once);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSvgRasterizer)
+#include "tst_svgrasterizer.moc"
