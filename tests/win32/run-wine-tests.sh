@@ -21,6 +21,11 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+# Dumps of an earlier run must not outlive a failed or skipped one.
+if [ -n "$dump_dir" ]; then
+    rm -f "$dump_dir"/*.loader.txt "$dump_dir"/*.reader.txt
+fi
+
 # Libraries of wine's prefix that carry many icon groups.
 libraries=(shell32.dll comctl32.dll user32.dll comdlg32.dll)
 # Prefix creation takes 10-20 s; the checks themselves a few seconds.
