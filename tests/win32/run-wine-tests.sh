@@ -140,7 +140,7 @@ fi
 # --- run ------------------------------------------------------------------------------
 mkdir -p "$work/dump"
 args=("$(winpath "$fixture")" --app-resources "$(winpath "$work/glyphora-resources.dll")" "$artwork"
-      --dump "$(winpath "$work/dump")" "${libraries[@]}")
+      --dump "$(winpath "$work/dump")" "${libraries[@]}" "$(winpath "$fixture/fixture.dll")")
 echo "== running under $wine (prefix $WINEPREFIX, display ${DISPLAY:-none})"
 start=$(date +%s)
 status=0
@@ -166,5 +166,7 @@ if [ -n "$dump_dir" ]; then
         cp "$work/dump/$library.loader.txt" "$dump_dir/"
         cp "$WINEPREFIX/drive_c/windows/system32/$library" "$dump_dir/"
     done
+    # the fixture adds a group with a string name
+    cp "$work/dump/fixture.dll.loader.txt" "$fixture/fixture.dll" "$dump_dir/"
     echo "== loader dumps left in $dump_dir"
 fi
