@@ -121,10 +121,14 @@ def main():
     for name, make in makers.items():
         path = os.path.join(out, name)
         if not os.path.exists(path):
-            make(path)
+            # written aside and renamed, so that an interrupted run leaves no half picture
+            part = os.path.join(out, "part-" + name)
+            make(part)
+            os.replace(part, path)
     path = os.path.join(out, "drawing.svg")
-    with open(path, "w", encoding="utf-8") as f:
+    with open(path + ".part", "w", encoding="utf-8") as f:
         f.write(SVG)
+    os.replace(path + ".part", path)
 
 
 if __name__ == "__main__":
