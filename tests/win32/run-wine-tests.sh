@@ -78,7 +78,7 @@ mkdir -p "$fixture"
     -I"$source_dir/platform/win32" \
     "$source_dir/tests/win32/winplatform_test.cpp" \
     "$source_dir"/platform/win32/*.cpp \
-    -ladvapi32 -lshell32 -lole32 -luser32 \
+    -ladvapi32 -lshell32 -lole32 -luser32 -lgdi32 \
     -o "$work/winplatform_test.exe"
 
 # --- fixture library ------------------------------------------------------------------

@@ -370,6 +370,116 @@ void testMetrics()
     CHECK(height == GetSystemMetrics(SM_CYFULLSCREEN));
 }
 
+// ---- folder chooser ---------------------------------------------------------------
+
+// Answers the folder chooser from a second thread, as a user would: finds the dialog of
+// this process, notes whether it has an edit box, and presses a button.
+struct Answer
+{
+    int button = IDCANCEL;
+    bool sawDialog = false;
+    bool hadEditBox = false;
+    std::wstring caption;
+};
+
+BOOL CALLBACK findDialog(HWND window, LPARAM param)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(className, L"#32770") == 0) {
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK findEdit(HWND window, LPARAM param)
+{
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (wcscmp(className, L"Edit") == 0)
+        *reinterpret_cast<bool*>(param) = true;
+    return TRUE;
+}
+
+DWORD WINAPI answerDialog(void* param)
+{
+    auto* answer = static_cast<Answer*>(param);
+    for (int i = 0; i < 200; ++i) {  // 20 s at most
+        HWND dialog = nullptr;
+        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&dialog));
+        if (dialog) {
+            Sleep(500);  // let the initial selection settle
+            answer->sawDialog = true;
+            EnumChildWindows(dialog, findEdit, reinterpret_cast<LPARAM>(&answer->hadEditBox));
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer->button, BN_CLICKED), 0);
+            return 0;
+        }
+        Sleep(100);
+    }
+    return 0;
+}
+
+std::wstring browseAndAnswer(const std::wstring& initial, const std::wstring& title, Answer& answer)
+{
+    HANDLE thread = CreateThread(nullptr, 0, answerDialog, &answer, 0, nullptr);
+    const std::wstring chosen = winplatform::browseForFolder(initial, title);
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+    return chosen;
+}
+
+bool canShowWindows()
+{
+    HWND window = CreateWindowExW(0, L"STATIC", L"probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (!window)
+        return false;
+    DestroyWindow(window);
+    return true;
+}
+
+void testBrowseForFolder()
+{
+    if (!canShowWindows()) {
+        std::printf("folder chooser: no display, not tried\n");
+        return;
+    }
+    OleInitialize(nullptr);  // the chooser needs a single-threaded apartment
+    const std::wstring windows = winplatform::windowsDirectory();
+    const std::wstring system = winplatform::systemDirectory();
+    struct Row { const wchar_t* tag; std::wstring initial; std::wstring title; int button; std::wstring expected; };
+    const Row rows[] = {
+        {L"OK keeps the initial folder", system, L"Choose a folder", IDOK, system},
+        {L"OK on the Windows directory", windows, L"Choose a folder", IDOK, windows},
+        {L"a drive root keeps its separator", L"C:\\", L"Choose a folder", IDOK, L"C:\\"},
+        {L"Cancel gives nothing", system, L"Choose a folder", IDCANCEL, L""},
+        {L"a title past 259 characters", system, std::wstring(400, L't'), IDCANCEL, L""},
+    };
+    for (const Row& row : rows) {
+        Answer answer;
+        answer.button = row.button;
+        const std::wstring chosen = browseAndAnswer(row.initial, row.title, answer);
+        std::printf("folder chooser, %ls: '%ls'\n", row.tag, chosen.c_str());
+        CHECK_ROW(answer.sawDialog, row.tag);
+        CHECK_ROW(answer.hadEditBox, row.tag);  // BIF_EDITBOX
+        CHECK_ROW(lower(chosen) == lower(row.expected), row.tag);
+    }
+    // An initial folder that does not fit the 260-unit buffer is not selected (a cut path
+    // would name another folder); OK then gives whatever the chooser starts on.
+    Answer answer;
+    answer.button = IDOK;
+    const std::wstring longPath = system + L"\\" + std::wstring(300, L'x');
+    const std::wstring chosen = browseAndAnswer(longPath, L"Choose a folder", answer);
+    std::printf("folder chooser, initial folder past 259 characters: '%ls'\n", chosen.c_str());
+    CHECK(answer.sawDialog);
+    CHECK(chosen.size() < 260);
+    CHECK(lower(chosen).find(L"xxxx") == std::wstring::npos);
+    OleUninitialize();
+}
+
 // ---- module loader ----------------------------------------------------------------
 
 std::uint16_t u16(const Bytes& bytes, std::size_t offset)
@@ -854,6 +964,7 @@ int wmain(int argc, wchar_t** argv)
 
     testFolders();
     testMetrics();
+    testBrowseForFolder();
 
     testFixtureModule(fixtureDir);
     testModulesThatDoNotLoad(fixtureDir);
