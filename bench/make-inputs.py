@@ -122,13 +122,14 @@ def main():
         path = os.path.join(out, name)
         if not os.path.exists(path):
             # written aside and renamed, so that an interrupted run leaves no half picture
-            part = os.path.join(out, "part-" + name)
+            part = os.path.join(out, f"part-{os.getpid()}-{name}")
             make(part)
             os.replace(part, path)
     path = os.path.join(out, "drawing.svg")
-    with open(path + ".part", "w", encoding="utf-8") as f:
+    part = f"{path}.{os.getpid()}.part"
+    with open(part, "w", encoding="utf-8") as f:
         f.write(SVG)
-    os.replace(path + ".part", path)
+    os.replace(part, path)
 
 
 if __name__ == "__main__":

@@ -115,6 +115,8 @@ private Q_SLOTS:
     void initTestCase();
     void roundTrip_data();
     void roundTrip();
+    void reducedDecode_data();
+    void reducedDecode();
 };
 
 void TestIcoRoundTrip::initTestCase()
@@ -192,6 +194,43 @@ void TestIcoRoundTrip::roundTrip()
         const int size = kSizes.at(i);
         QCOMPARE(frames.at(i), QStringLiteral("%1 %2x%2 8").arg(size < 256 ? "ICO" : "PNG").arg(size).toLatin1());
     }
+}
+
+void TestIcoRoundTrip::reducedDecode_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("bound");
+    // A large JPEG decodes at a quarter of its size before the smooth scale; every entry
+    // stays within a few levels of the full decode.
+    QTest::newRow("4000 x 3000 JPEG") << QDir(inputsDir()).filePath(QStringLiteral("photo.jpg")) << 6;
+    // PNG has no reduced decode: the same pixels.
+    QTest::newRow("1024 x 1024 PNG") << QDir(inputsDir()).filePath(QStringLiteral("soft.png")) << 0;
+}
+
+void TestIcoRoundTrip::reducedDecode()
+{
+    QFETCH(QString, path);
+    QFETCH(int, bound);
+    QImage reduced;
+    QImage full;
+    QVERIFY(SourceImage::loadRasterFitted(path, 256, reduced, nullptr, SourceImage::Decode::Reduced));
+    QVERIFY(SourceImage::loadRasterFitted(path, 256, full, nullptr, SourceImage::Decode::Full));
+    QCOMPARE(reduced.size(), full.size());
+    int largest = 0;
+    for (int size : kSizes)
+        largest = std::max(largest, largestDifference(IcoEncoder::fitToSquare(reduced, size),
+                                                      IcoEncoder::fitToSquare(full, size)));
+    qInfo("largest channel difference, reduced against full decode: %d", largest);
+    QVERIFY2(largest <= bound, qPrintable(QString::number(largest)));
+
+    // A JPEG too small to reduce decodes the same either way.
+    QTemporaryDir dir;
+    const QString small = dir.filePath(QStringLiteral("small.jpg"));
+    QVERIFY(full.save(small, "JPEG"));
+    QImage a, b;
+    QVERIFY(SourceImage::loadRasterFitted(small, 256, a, nullptr, SourceImage::Decode::Reduced));
+    QVERIFY(SourceImage::loadRasterFitted(small, 256, b, nullptr, SourceImage::Decode::Full));
+    QCOMPARE(a, b);
 }
 
 QTEST_GUILESS_MAIN(TestIcoRoundTrip)

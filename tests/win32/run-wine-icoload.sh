@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The Windows icon loader reads every .ico that glyphora-cli writes: each benchmark
+# picture's icon is loaded under wine with LoadImageW at every size, and the pixels the
+# loader made must be those that icotool -x and Pillow read from the same file.
+#
+#   run-wine-icoload.sh GLYPHORA_CLI INPUT_DIR
+#
+# Exit status: 0 passed, 1 failed, 77 skipped (no mingw-w64 or no wine).
+set -euo pipefail
+
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+cli=$1
+inputs=$2
+sizes=(16 24 32 48 64 128 256)
+
+skip() {
+    echo "SKIPPED: $*"
+    exit 77
+}
+cxx=$(command -v x86_64-w64-mingw32-g++-posix || command -v x86_64-w64-mingw32-g++ || true)
+[ -n "$cxx" ] || skip "mingw-w64 is not installed"
+wine=$(command -v wine64 || true)
+[ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
+[ -z "$wine" ] && wine=$(command -v wine || true)
+[ -n "$wine" ] || skip "wine64 is not installed"
+wineserver=$(command -v wineserver || true)
+[ -z "$wineserver" ] && [ -x /usr/lib/wine/wineserver ] && wineserver=/usr/lib/wine/wineserver
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/glyphora-icoload.XXXXXX")
+export WINEPREFIX=$work/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export HOME=$work/home
+export WINELOADER=$wine
+mkdir -p "$HOME"
+cleanup() {
+    if [ -n "$wineserver" ] && [ -d "$WINEPREFIX" ]; then
+        "$wineserver" -k >/dev/null 2>&1 || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+winpath() {
+    local p=$1
+    echo "Z:${p//\//\\}"
+}
+
+"$cxx" -std=c++17 -O1 -g0 -Wall -Wextra -static -municode "$source_dir/tests/win32/icoload.cpp" \
+    -luser32 -lgdi32 -o "$work/icoload.exe"
+/usr/bin/python3 "$source_dir/bench/make-inputs.py" "$inputs"
+
+status=0
+for input in photo.jpg soft.png wide.png drawing.svg; do
+    ico=$work/$input.ico
+    "$cli" -q ico "$inputs/$input" -o "$ico"
+    mkdir -p "$work/$input.loader" "$work/$input.icotool"
+    echo "== $input"
+    if ! timeout -k 10 300 "$wine" "$work/icoload.exe" "$(winpath "$ico")" "$(winpath "$work/$input.loader")" \
+            "${sizes[@]}" 2>"$work/wine-errors.txt" | tr -d '\r'; then
+        echo "FAILED: the loader did not give every size"
+        cat "$work/wine-errors.txt"
+        status=1
+        continue
+    fi
+    # (icotool finds fault with the 72 dpi resolution fields, which Windows ignores)
+    icotool -x -o "$work/$input.icotool" "$ico" 2>/dev/null
+    # the loader's pixels against icotool's extraction read by Pillow; colour of fully
+    # transparent pixels does not count
+    /usr/bin/python3 - "$work/$input.loader" "$work/$input.icotool" "${sizes[@]}" <<'PY' || status=1
+import glob, os, sys
+from PIL import Image
+loader, extracted, sizes = sys.argv[1], sys.argv[2], [int(s) for s in sys.argv[3:]]
+worst = 0
+for i, s in enumerate(sizes, start=1):
+    raw = open(os.path.join(loader, f"{s}.bgra"), "rb").read()
+    png = glob.glob(os.path.join(extracted, f"*_{i}_{s}x{s}x32.png"))[0]
+    ref = Image.open(png).convert("RGBA").tobytes()
+    if len(raw) != len(ref):
+        print(f"FAILED: {s}: {len(raw)} bytes from the loader, {len(ref)} expected")
+        sys.exit(1)
+    for p in range(0, len(raw), 4):
+        b, g, r, a = raw[p:p + 4]
+        R, G, B, A = ref[p:p + 4]
+        d = abs(a - A)
+        if a or A:
+            d = max(d, abs(r - R), abs(g - G), abs(b - B))
+        worst = max(worst, d)
+print(f"   loader against icotool + Pillow: largest channel difference {worst}")
+sys.exit(0 if worst <= 1 else 1)
+PY
+done
+[ "$status" -eq 0 ] && echo "PASSED" || echo "FAILED"
+exit "$status"
