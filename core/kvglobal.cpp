@@ -164,28 +164,34 @@ QString picturesFolder()
 #endif
 }
 
+namespace {
+
+// Both lookups log the name of the system call when it gives nothing.
+QString reportIfEmpty(const QString& path, const char* call)
+{
+    if (path.isEmpty())
+        qDebug() << call;
+    return path;
+}
+
+} // namespace
+
 QString windowsDirectory()
 {
 #ifdef Q_OS_WIN
-    const QString path = QString::fromStdWString(winplatform::windowsDirectory());
+    return reportIfEmpty(QString::fromStdWString(winplatform::windowsDirectory()), "GetWindowsDirectory");
 #else
-    const QString path = QDir::toNativeSeparators(linuxplatform::windowsDirectory());
+    return reportIfEmpty(QDir::toNativeSeparators(linuxplatform::windowsDirectory()), "GetWindowsDirectory");
 #endif
-    if (path.isEmpty())
-        qDebug() << "GetWindowsDirectory";
-    return path;
 }
 
 QString systemDirectory()
 {
 #ifdef Q_OS_WIN
-    const QString path = QString::fromStdWString(winplatform::systemDirectory());
+    return reportIfEmpty(QString::fromStdWString(winplatform::systemDirectory()), "GetSystemDirectory");
 #else
-    const QString path = QDir::toNativeSeparators(linuxplatform::systemDirectory());
+    return reportIfEmpty(QDir::toNativeSeparators(linuxplatform::systemDirectory()), "GetSystemDirectory");
 #endif
-    if (path.isEmpty())
-        qDebug() << "GetSystemDirectory";
-    return path;
 }
 
 namespace {
