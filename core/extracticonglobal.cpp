@@ -1,0 +1,7 @@
+#include "extracticonglobal.h"
+
+namespace ExtractIconGlobal {
+
+QList<IconGroupRecord> IconResourceList;
+
+} // namespace ExtractIconGlobal

@@ -1,0 +1,241 @@
+#include "iconlisting.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QtDebug>
+
+#include "bytereader.h"
+#include "icondecoder.h"
+#include "icongroupdirectory.h"
+#include "iconmodule.h"
+#include "peresourcereader.h"
+#include "systemresources.h"
+
+namespace IconListing {
+
+namespace {
+
+constexpr qint64 kIcoHeaderBytes = 6;
+constexpr qint64 kIcoEntryBytes = 16;
+
+// What one listing may hand to the decoders and keep of their output.
+class DecodeBudget
+{
+public:
+    explicit DecodeBudget(qint64 fileSize) : m_input(kInputBudgetFactor * fileSize + (1 << 20)) {}
+
+    // False (with one warning) once the payload would take the input over its budget or
+    // the images already kept are over theirs.
+    bool admit(qint64 payloadBytes)
+    {
+        if (m_exhausted)
+            return false;
+        if (payloadBytes > m_input || m_images > kMaxListingImageBytes) {
+            qWarning() << "Warning: The images of this file exceed what one listing decodes;"
+                          " the rest is skipped.";
+            m_exhausted = true;
+            return false;
+        }
+        m_input -= payloadBytes;
+        return true;
+    }
+
+    void keep(const QImage& image) { m_images += image.sizeInBytes(); }
+
+private:
+    qint64 m_input;
+    qint64 m_images = 0;
+    bool m_exhausted = false;
+};
+
+// The loader's and the .ico path's decoding: Qt's readers first (PNG among them), then
+// the DIB fallback.  bitCount gets the DIB's biBitCount when the fallback was used.
+QImage decodeWithFallback(const QByteArray& payload, int width, int height, bool* viaQt,
+                          int* bitCount)
+{
+    QImage image;
+    if (image.loadFromData(payload)) {
+        *viaQt = true;
+        return image;
+    }
+    *viaQt = false;
+    return decodeModuleDib(payload, width, height, bitCount);
+}
+
+} // namespace
+
+int bestEntryIndex(const QList<IconImageEntry>& entries)
+{
+    int best = -1;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (best < 0 || entries.at(i).width > entries.at(best).width)
+            best = i;
+    }
+    return best;
+}
+
+bool loadIconLibrary(const QString& path, QList<IconGroupRecord>& records)
+{
+    qDebug().noquote() << "loadFile: " << path;
+    IconModule module(path);
+    if (!module.isOpen())
+        return false;
+    bool ok = false;
+    const QList<IconResourceName> names = module.iconGroupNames(&ok);
+    if (!ok)
+        return false;
+    DecodeBudget budget(QFileInfo(module.resourcePath()).size());
+    for (const IconResourceName& name : names) {
+        // Groups with string names are not listed on this path.
+        if (!name.isId)
+            continue;
+        const QByteArray groupBytes = module.groupData(name);
+        const ByteReader group(groupBytes);
+        const auto count = IconGroupDirectory::count(group);
+        if (!count)
+            continue;
+        IconGroupRecord record;
+        record.id = name.id;
+        for (qint64 i = 0; i < *count; ++i) {
+            // A count larger than the payload: the entries that are there are listed.
+            const auto entry = IconGroupDirectory::entry(group, i);
+            if (!entry)
+                break;
+            const QByteArray payload = module.iconData(entry->iconId);
+            if (payload.isEmpty() || !budget.admit(payload.size()))
+                continue;
+            bool viaQt = false;
+            int bitCount = 0;
+            const QImage image =
+                decodeWithFallback(payload, entry->width, entry->height, &viaQt, &bitCount);
+            if (image.isNull()) {
+                qDebug() << "Skipping an icon image that does not decode, ID" << entry->iconId;
+                continue;
+            }
+            budget.keep(image);
+            IconImageEntry decoded;
+            decoded.image = image;
+            decoded.width = entry->width ? entry->width : image.width();
+            decoded.depth = image.depth();
+            record.entries.append(decoded);
+        }
+        if (record.entries.isEmpty())
+            continue;
+        record.image = record.entries.at(bestEntryIndex(record.entries)).image;
+        records.append(record);
+        qDebug() << "ExtractIconGlobal::IconResourceList: " << records.size();
+    }
+    qDebug() << "EnumResourceTypes finish";
+    return true;
+}
+
+bool listFileIcons(const QString& path, QList<IconGroupRecord>& records)
+{
+    IconResourceSet resources;
+    if (!SystemResources::readIconResourcesOrMun(path, resources))
+        return false;
+    DecodeBudget budget(QFileInfo(path).size());
+    int entryNumber = 0;
+    for (const QByteArray& groupBytes : qAsConst(resources.groups)) {
+        const ByteReader group(groupBytes);
+        const auto count = IconGroupDirectory::count(group);
+        if (!count)
+            continue;
+        const qint64 expected = IconGroupDirectory::expectedSize(*count);
+        if (group.size() < expected) {
+            qWarning() << "Warning: Icon group data is smaller than expected. Found"
+                       << group.size() << "bytes, expected" << expected << "for" << *count
+                       << "icons.";
+            continue;
+        }
+        qDebug() << *count << "icons.";
+        IconGroupRecord record;
+        for (qint64 j = 0; j < *count; ++j) {
+            const auto entry = IconGroupDirectory::entry(group, j);
+            qDebug() << "iconId: " << entry->iconId;
+            qDebug() << "wBitCount: " << entry->bitCount;
+            const auto icon = resources.icons.constFind(entry->iconId);
+            if (icon == resources.icons.cend())
+                continue;
+            if (!budget.admit(icon->size()))
+                break;
+            qDebug() << "i: " << j;
+            record.id = entry->iconId;
+            const qsizetype before = record.entries.size();
+            decodeIconEntry(*icon, entryNumber, record, entry->bitCount);
+            if (record.entries.size() > before)
+                budget.keep(record.entries.last().image);
+            ++entryNumber;
+        }
+        records.append(record);
+    }
+    if (entryNumber == 0)
+        qInfo() << "No icons found in the file.";
+    return true;
+}
+
+bool loadIcoFile(const QString& path, QList<IconGroupRecord>& records)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.size() > kMaxIcoFileBytes) {
+        qWarning().noquote() << "Warning: Not reading" << path << "- too large for an icon file.";
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const ByteReader ico(bytes);
+    DecodeBudget budget(ico.size());
+
+    IconGroupRecord record;
+    record.id = 0;
+    const qint64 count = ico.u16le(4).value_or(0);
+    for (qint64 i = 0; i < count; ++i) {
+        const auto entry = ico.sub(kIcoHeaderBytes + kIcoEntryBytes * i, kIcoEntryBytes);
+        if (!entry) {
+            qDebug() << "The icon directory ends at entry" << i << "of" << count;
+            break;
+        }
+        const int width = *entry->u8(0);
+        const int height = *entry->u8(1);
+        const qint64 length = *entry->u32le(8);
+        const qint64 offset = *entry->u32le(12);
+        const auto payloadBytes = ico.sub(offset, length);
+        if (!payloadBytes) {
+            qDebug() << "Skipping icon entry" << i << "whose data reaches past the end of the file";
+            continue;
+        }
+        if (!budget.admit(length))
+            break;
+        const QByteArray payload = payloadBytes->toByteArray();
+        bool viaQt = false;
+        int bitCount = 0;
+        QImage image;
+        if (image.loadFromData(payload)) {
+            qDebug() << "png image found";
+            viaQt = true;
+        } else {
+            qDebug() << "bitmap image found";
+            image = decodeModuleDib(payload, width, height, &bitCount);
+        }
+        if (image.isNull()) {
+            qDebug() << "Skipping icon entry" << i << "whose image does not decode";
+            continue;
+        }
+        budget.keep(image);
+        IconImageEntry decoded;
+        decoded.image = image;
+        decoded.width = width ? width : image.width();
+        decoded.depth = viaQt ? image.depth() : bitCount;
+        record.entries.append(decoded);
+    }
+    const int best = bestEntryIndex(record.entries);
+    if (best >= 0)
+        record.image = record.entries.at(best).image;
+    records.append(record);
+    return true;
+}
+
+} // namespace IconListing

@@ -1,0 +1,21 @@
+#pragma once
+
+// The SystemResources folder of Windows 10 1903 and later: the icons of many system
+// libraries (imageres.dll among them) live in <Windows>\SystemResources\NAME.mun, and the
+// library itself holds none.
+
+#include <QString>
+
+#include "iconresourceset.h"
+
+namespace SystemResources {
+
+// <Windows directory>/SystemResources/<file name of libraryPath>.mun when that file
+// exists, else empty.
+QString munPath(const QString& libraryPath);
+
+// readIconResources on path; when that finds no icon group and the library's .mun
+// exists, the .mun's resources instead.
+bool readIconResourcesOrMun(const QString& path, IconResourceSet& result);
+
+} // namespace SystemResources
