@@ -8,7 +8,7 @@
 # (/usr/bin/time, the largest of three runs), and how many times slower each peer is.
 # Then the largest channel difference between the reduced-size JPEG decode and the full
 # decode.  Numbers taken while other jobs load the machine are noisy: read them with
-# `uptime` in mind.  RUNS=n changes the number of timed runs (default 15).
+# `uptime` in mind; the cpu column (user + system, mean) suffers less from that.  RUNS=n changes the number of timed runs (default 15).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -92,13 +92,15 @@ titles = {"photo": "4000 x 3000 JPEG", "soft": "1024 x 1024 PNG, soft alpha",
 for name in ("photo", "soft", "wide", "drawing"):
     data = json.load(open(os.path.join(work, name + ".json")))["results"]
     med = {r["command"]: r["median"] * 1000 for r in data}
+    cpu = {r["command"]: (r["user"] + r["system"]) * 1000 for r in data}
     ours = med["glyphora"]
     print(f"{titles[name]}")
-    print(f"  {'tool':24} {'median ms':>10} {'peak MB':>8} {'x slower than glyphora':>24}")
+    print(f"  {'tool':24} {'median ms':>10} {'cpu ms':>8} {'peak MB':>8} {'x slower (wall)':>16} {'x (cpu)':>8}")
     for label, m in med.items():
         mb = peaks[(name, label)] / 1024
         ratio = "" if label == "glyphora" else f"{m / ours:.2f}"
-        print(f"  {label:24} {m:10.1f} {mb:8.1f} {ratio:>24}")
+        cratio = "" if label == "glyphora" else f"{cpu[label] / cpu['glyphora']:.2f}"
+        print(f"  {label:24} {m:10.1f} {cpu[label]:8.1f} {mb:8.1f} {ratio:>16} {cratio:>8}")
     peers = {k: v for k, v in med.items() if k != "glyphora"}
     g = goals.get(name, {})
     for peer, want in g.items():

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QLibrary>
 #include <QtDebug>
 
 // glib names a struct member `signals`; keep Qt's keywords away from its headers.
@@ -18,6 +19,72 @@ constexpr double kDocumentDpi = 96.0;
 // replaced-element width and height are 100% of a viewport that does not exist here).
 constexpr double kFallbackSide = 100.0;
 
+// The drawing library is loaded on the first SVG, not at start: a raster icon does not pay
+// for linking it and the two dozen libraries it brings along.
+struct SvgLibrary
+{
+    decltype(&::rsvg_handle_new_from_data) rsvg_handle_new_from_data = nullptr;
+    decltype(&::rsvg_handle_set_dpi) rsvg_handle_set_dpi = nullptr;
+    decltype(&::rsvg_handle_get_intrinsic_size_in_pixels) rsvg_handle_get_intrinsic_size_in_pixels = nullptr;
+    decltype(&::rsvg_handle_get_intrinsic_dimensions) rsvg_handle_get_intrinsic_dimensions = nullptr;
+    decltype(&::rsvg_handle_render_document) rsvg_handle_render_document = nullptr;
+    decltype(&::cairo_image_surface_create_for_data) cairo_image_surface_create_for_data = nullptr;
+    decltype(&::cairo_surface_status) cairo_surface_status = nullptr;
+    decltype(&::cairo_surface_destroy) cairo_surface_destroy = nullptr;
+    decltype(&::cairo_create) cairo_create = nullptr;
+    decltype(&::cairo_scale) cairo_scale = nullptr;
+    decltype(&::cairo_status) cairo_status = nullptr;
+    decltype(&::cairo_destroy) cairo_destroy = nullptr;
+    decltype(&::cairo_surface_flush) cairo_surface_flush = nullptr;
+    decltype(&::g_object_unref) g_object_unref = nullptr;
+    decltype(&::g_error_free) g_error_free = nullptr;
+    bool loaded = false;
+};
+
+template <typename Function>
+bool resolve(QLibrary& library, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(library.resolve(name));
+    return function != nullptr;
+}
+
+SvgLibrary loadSvgLibrary()
+{
+    SvgLibrary api;
+    // Never unloaded: handles may live until the process ends.
+    static QLibrary library(QStringLiteral("rsvg-2"), 2);
+    if (!library.load()) {
+        qWarning() << "SVG drawing is not available:" << library.errorString();
+        return api;
+    }
+    // cairo, gobject and glib come with it; their symbols resolve through its handle.
+    api.loaded = true
+        && resolve(library, "rsvg_handle_new_from_data", api.rsvg_handle_new_from_data)
+        && resolve(library, "rsvg_handle_set_dpi", api.rsvg_handle_set_dpi)
+        && resolve(library, "rsvg_handle_get_intrinsic_size_in_pixels", api.rsvg_handle_get_intrinsic_size_in_pixels)
+        && resolve(library, "rsvg_handle_get_intrinsic_dimensions", api.rsvg_handle_get_intrinsic_dimensions)
+        && resolve(library, "rsvg_handle_render_document", api.rsvg_handle_render_document)
+        && resolve(library, "cairo_image_surface_create_for_data", api.cairo_image_surface_create_for_data)
+        && resolve(library, "cairo_surface_status", api.cairo_surface_status)
+        && resolve(library, "cairo_surface_destroy", api.cairo_surface_destroy)
+        && resolve(library, "cairo_create", api.cairo_create)
+        && resolve(library, "cairo_scale", api.cairo_scale)
+        && resolve(library, "cairo_status", api.cairo_status)
+        && resolve(library, "cairo_destroy", api.cairo_destroy)
+        && resolve(library, "cairo_surface_flush", api.cairo_surface_flush)
+        && resolve(library, "g_object_unref", api.g_object_unref)
+        && resolve(library, "g_error_free", api.g_error_free);
+    if (!api.loaded)
+        qWarning() << "SVG drawing is not available: the SVG library lacks a function";
+    return api;
+}
+
+const SvgLibrary& svgLibrary()
+{
+    static const SvgLibrary api = loadSvgLibrary();
+    return api;
+}
+
 } // namespace
 
 struct SvgDocument::Private
@@ -28,7 +95,7 @@ struct SvgDocument::Private
     ~Private()
     {
         if (handle)
-            g_object_unref(handle);
+            svgLibrary().g_object_unref(handle);
     }
 };
 
@@ -56,30 +123,30 @@ bool SvgDocument::readFile(const QString& path, QByteArray& data)
 bool SvgDocument::load(const QByteArray& data)
 {
     d.reset();
-    if (data.isEmpty())
+    if (data.isEmpty() || !svgLibrary().loaded)
         return false;
 
     GError* error = nullptr;
     // Made from bytes without a base file, the handle refuses references to other files.
-    RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(data.constData()),
+    RsvgHandle* handle = svgLibrary().rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(data.constData()),
                                                    static_cast<gsize>(data.size()), &error);
     if (!handle) {
         if (error)
-            g_error_free(error);
+            svgLibrary().g_error_free(error);
         return false;
     }
-    rsvg_handle_set_dpi(handle, kDocumentDpi);
+    svgLibrary().rsvg_handle_set_dpi(handle, kDocumentDpi);
 
     auto p = std::make_unique<Private>();
     p->handle = handle;
 
     double width = 0;
     double height = 0;
-    if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height)) {
+    if (!svgLibrary().rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height)) {
         // Relative width/height: the viewBox gives the size.
         gboolean hasViewBox = FALSE;
         RsvgRectangle viewBox{};
-        rsvg_handle_get_intrinsic_dimensions(handle, nullptr, nullptr, nullptr, nullptr, &hasViewBox, &viewBox);
+        svgLibrary().rsvg_handle_get_intrinsic_dimensions(handle, nullptr, nullptr, nullptr, nullptr, &hasViewBox, &viewBox);
         if (hasViewBox) {
             width = viewBox.width;
             height = viewBox.height;
@@ -121,24 +188,24 @@ bool SvgDocument::render(int width, int height, QImage& out) const
         return false;
     canvas.fill(Qt::transparent);
 
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(canvas.bits(), CAIRO_FORMAT_ARGB32, width,
+    cairo_surface_t* surface = svgLibrary().cairo_image_surface_create_for_data(canvas.bits(), CAIRO_FORMAT_ARGB32, width,
                                                                    height, int(canvas.bytesPerLine()));
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
+    if (svgLibrary().cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        svgLibrary().cairo_surface_destroy(surface);
         return false;
     }
-    cairo_t* cr = cairo_create(surface);
+    cairo_t* cr = svgLibrary().cairo_create(surface);
     // The document fills its own size; the scale stretches that to width x height.
-    cairo_scale(cr, width / d->size.width(), height / d->size.height());
+    svgLibrary().cairo_scale(cr, width / d->size.width(), height / d->size.height());
     const RsvgRectangle viewport{0.0, 0.0, d->size.width(), d->size.height()};
     GError* error = nullptr;
-    const bool rendered = rsvg_handle_render_document(d->handle, cr, &viewport, &error);
+    const bool rendered = svgLibrary().rsvg_handle_render_document(d->handle, cr, &viewport, &error);
     if (error)
-        g_error_free(error);
-    const bool cairoOk = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    cairo_surface_destroy(surface);
+        svgLibrary().g_error_free(error);
+    const bool cairoOk = svgLibrary().cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    svgLibrary().cairo_destroy(cr);
+    svgLibrary().cairo_surface_flush(surface);
+    svgLibrary().cairo_surface_destroy(surface);
     if (!rendered || !cairoOk)
         return false;
 
