@@ -1,0 +1,427 @@
+#include <QtTest>
+
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QSettings>
+#include <QStyle>
+#include <QToolButton>
+
+#include <functional>
+
+#include "glyphoraform.h"
+#include "kvglobal.h"
+
+// The Create tab's source page and direct road, driven as a user would: pictures dropped
+// on the frame as real drags, buttons clicked, the file dialogs and the message box
+// answered while they run.
+class TestGlyphoraForm : public QObject
+{
+    Q_OBJECT
+
+public Q_SLOTS:
+    void openedUrl(const QUrl& url) { openedUrls << url; }
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void preview_data();
+    void preview();
+    void unloadableAfterGoodReturnsToEmptyPage();
+    void missingFileKeepsSource();
+
+    void proposedIconPath_data();
+    void proposedIconPath();
+
+    void directRoad();
+    void directRoadCancelled();
+    void storedIconFolderIsProposed();
+
+    void openDialogStartsInHomeThenRemembers();
+    void openDialogFallsBackToPictures();
+    void openDialogCancelledChangesNothing();
+
+    void themeIcons();
+
+private:
+    // Calls handler with the first modal dialog of type T that comes up, then closes it
+    // if the handler left it open.  Gives up after a few seconds so that a missing dialog
+    // fails the test instead of hanging it.
+    template <typename T>
+    void whenModal(std::function<void(T*)> handler);
+    void dropFiles(const QList<QUrl>& urls);
+    QString file(const QString& name) const { return dir.filePath(name); }
+    static void writePng(const QString& path, int width, int height);
+    static QImage iconImage(const QIcon& icon, int side);
+    static QImage resourceImage(const QString& name);
+
+    QTemporaryDir dir;
+    GlyphoraForm* form = nullptr;
+    QList<QUrl> openedUrls;
+
+    template <typename T>
+    T* child(const char* name) const
+    {
+        T* w = form->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no child %s", name);
+        return w;
+    }
+};
+
+void TestGlyphoraForm::writePng(const QString& path, int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(40, 120, 220));
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 2, height / 2, QColor(250, 200, 0));
+    painter.end();
+    QVERIFY(image.save(path, "PNG"));
+}
+
+// Both sides premultiplied: a pixmap keeps no colour under fully transparent pixels.
+QImage TestGlyphoraForm::iconImage(const QIcon& icon, int side)
+{
+    return icon.pixmap(QSize(side, side)).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+QImage TestGlyphoraForm::resourceImage(const QString& name)
+{
+    return QImage(QStringLiteral(":/resources/images/") + name).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+void TestGlyphoraForm::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir().mkpath(QDir::homePath()));
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openedUrl");
+
+    writePng(file("logo.final.png"), 2000, 1000);
+    writePng(file("tall.png"), 1000, 3000);
+    writePng(file("small.png"), 100, 100);
+    writePng(file("medium.png"), 600, 1000);
+    writePng(file(".png"), 64, 64);
+    QFile svg(file("logo.SVG"));
+    QVERIFY(svg.open(QIODevice::WriteOnly));
+    svg.write("<svg xmlns='http://www.w3.org/2000/svg' width='100' height='50'>"
+              "<rect width='100' height='50' fill='#e04020'/></svg>");
+    svg.close();
+    QFile text(file("notes.png"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("this is not a picture\n");
+    text.close();
+    QFile badSvg(file("broken.svg"));
+    QVERIFY(badSvg.open(QIODevice::WriteOnly));
+    badSvg.write("<svg xmlns='http://www.w3.org/2000/svg'");
+    badSvg.close();
+    QVERIFY(QDir(dir.path()).mkdir("out"));
+}
+
+void TestGlyphoraForm::init()
+{
+    QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).clear();
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    openedUrls.clear();
+    form = new GlyphoraForm(nullptr);
+    form->resize(900, 500);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+}
+
+void TestGlyphoraForm::cleanup()
+{
+    delete form;
+    form = nullptr;
+}
+
+template <typename T>
+void TestGlyphoraForm::whenModal(std::function<void(T*)> handler)
+{
+    // Watchers are children of the form, so none outlives the test that set it.
+    auto* timer = new QTimer(form);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    timer->setInterval(20);
+    connect(timer, &QTimer::timeout, timer, [timer, elapsed, handler]() {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            handler(dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        } else if (elapsed.elapsed() < 5000) {
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start();
+}
+
+void TestGlyphoraForm::dropFiles(const QList<QUrl>& urls)
+{
+    QWidget* frame = child<QWidget>("sourceFrame");
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint at = frame->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame, &enter);
+    QVERIFY2(enter.isAccepted(), "drag refused");
+    QDropEvent drop(at, Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame, &drop);
+}
+
+void TestGlyphoraForm::preview_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("previewSize");
+
+    QTest::newRow("2000 x 1000 to width 256") << "logo.final.png" << QSize(256, 128);
+    QTest::newRow("1000 x 3000 to height 256") << "tall.png" << QSize(85, 256);
+    QTest::newRow("600 x 1000 kept") << "medium.png" << QSize(600, 1000);
+    QTest::newRow("100 x 100 not enlarged") << "small.png" << QSize(100, 100);
+    QTest::newRow("svg of 100 x 50 at 256 x 256") << "logo.SVG" << QSize(256, 256);
+    QTest::newRow("text named .png") << "notes.png" << QSize();
+    QTest::newRow("broken svg") << "broken.svg" << QSize();
+}
+
+void TestGlyphoraForm::preview()
+{
+    QFETCH(QString, name);
+    QFETCH(QSize, previewSize);
+
+    dropFiles({QUrl::fromLocalFile(file(name)), QUrl::fromLocalFile(file("small.png"))});
+
+    auto* button = child<QToolButton>("sourceImageButton");
+    const bool loaded = previewSize.isValid();
+    if (loaded)
+        QCOMPARE(button->icon().availableSizes().value(0), previewSize);
+    else
+        QCOMPARE(iconImage(button->icon(), 256), resourceImage("_AddImageBlack256.png"));
+    QCOMPARE(child<QLabel>("sourceLabel")->isVisible(), !loaded);
+    QCOMPARE(child<QPushButton>("loadButton")->isVisible(), loaded);
+    QCOMPARE(child<QPushButton>("convertButton")->isVisible(), loaded);
+    QCOMPARE(child<QPushButton>("editButton")->isVisible(), loaded);
+}
+
+void TestGlyphoraForm::unloadableAfterGoodReturnsToEmptyPage()
+{
+    dropFiles({QUrl::fromLocalFile(file("logo.final.png"))});
+    QVERIFY(child<QPushButton>("convertButton")->isVisible());
+
+    // The page must not keep showing the old picture beside "Drop Image File here".
+    dropFiles({QUrl::fromLocalFile(file("notes.png"))});
+    QVERIFY(child<QLabel>("sourceLabel")->isVisible());
+    QVERIFY(!child<QPushButton>("convertButton")->isVisible());
+    QCOMPARE(iconImage(child<QToolButton>("sourceImageButton")->icon(), 256), resourceImage("_AddImageBlack256.png"));
+}
+
+void TestGlyphoraForm::missingFileKeepsSource()
+{
+    dropFiles({QUrl::fromLocalFile(file("logo.final.png"))});
+    // Missing files are refused by the drag filter, so hand the URL on as a drop would.
+    form->on_AddURLs({QUrl::fromLocalFile(file("gone.png"))});
+    QCOMPARE(child<QToolButton>("sourceImageButton")->icon().availableSizes().value(0), QSize(256, 128));
+    QVERIFY(child<QPushButton>("convertButton")->isVisible());
+
+    form->on_AddURLs({});
+    QVERIFY(child<QPushButton>("convertButton")->isVisible());
+}
+
+void TestGlyphoraForm::proposedIconPath_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("expectedName");
+
+    QTest::newRow("inner dots kept") << "/pics/logo.final.png" << "logo.final.ico";
+    QTest::newRow("name that is only a suffix") << "/pics/.png" << ".png.ico";
+    QTest::newRow("no suffix") << "/pics/logo" << "logo.ico";
+    QTest::newRow("svg") << "/pics/Logo.SVG" << "Logo.ico";
+    QTest::newRow("trailing dot") << "/pics/logo." << "logo.ico";
+}
+
+void TestGlyphoraForm::proposedIconPath()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, expectedName);
+    const QString folder = QDir::homePath();
+    QCOMPARE(GlyphoraForm::proposedIconPath(folder, source),
+             QDir::toNativeSeparators(folder + QLatin1Char('/') + expectedName));
+}
+
+void TestGlyphoraForm::directRoad()
+{
+    dropFiles({QUrl::fromLocalFile(file("logo.final.png"))});
+    const QString output = file("out/logo.final.ico");
+
+    QString proposed;
+    QString dialogTitle;
+    whenModal<QFileDialog>([&](QFileDialog* dialog) {
+        dialogTitle = dialog->windowTitle();
+        proposed = dialog->selectedFiles().value(0);
+        dialog->selectFile(output);
+        static_cast<QDialog*>(dialog)->accept();  // as the Save or Open button does
+    });
+    QString boxText, boxTitle;
+    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+    bool hadOk = false;
+    whenModal<QMessageBox>([&](QMessageBox* box) {
+        // The box follows the save dialog; it is looked for once the dialog has gone.
+        boxText = box->text();
+        boxTitle = box->windowTitle();
+        boxIcon = box->icon();
+        hadOk = box->button(QMessageBox::Ok) != nullptr;
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == QLatin1String("Open Folder"))
+                button->click();
+        }
+    });
+    QTest::mouseClick(child<QPushButton>("convertButton"), Qt::LeftButton);
+
+    QCOMPARE(dialogTitle, QStringLiteral("Create Icon File"));
+    QCOMPARE(proposed, QDir::homePath() + QStringLiteral("/logo.final.ico"));
+    QCOMPARE(boxTitle, QStringLiteral("Create Icon File"));
+    QCOMPARE(boxText, QStringLiteral("The Icon file have been successfully created."));
+    QCOMPARE(boxIcon, QMessageBox::Information);
+    QVERIFY(hadOk);
+    QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(file("out"))});
+
+    QFile ico(output);
+    QVERIFY(ico.open(QIODevice::ReadOnly));
+    const QByteArray header = ico.read(6);
+    QCOMPARE(header, QByteArray("\0\0\1\0\7\0", 6));  // reserved, type icon, 7 entries
+    QCOMPARE(QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).value("Path/folderPathIcon").toString(),
+             file("out"));
+}
+
+void TestGlyphoraForm::directRoadCancelled()
+{
+    dropFiles({QUrl::fromLocalFile(file("small.png"))});
+    bool sawBox = false;
+    whenModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    whenModal<QMessageBox>([&](QMessageBox*) { sawBox = true; });
+    QTest::mouseClick(child<QPushButton>("convertButton"), Qt::LeftButton);
+
+    QVERIFY(!sawBox);
+    QVERIFY(!QFileInfo::exists(QDir::home().filePath("small.ico")));
+    QVERIFY(!QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).contains("Path/folderPathIcon"));
+}
+
+void TestGlyphoraForm::storedIconFolderIsProposed()
+{
+    QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).setValue("Path/folderPathIcon", file("out"));
+    dropFiles({QUrl::fromLocalFile(file(".png"))});
+    QString proposed;
+    whenModal<QFileDialog>([&](QFileDialog* dialog) { proposed = dialog->selectedFiles().value(0); });
+    QTest::mouseClick(child<QPushButton>("convertButton"), Qt::LeftButton);
+    QCOMPARE(proposed, file("out/.png.ico"));
+}
+
+void TestGlyphoraForm::openDialogStartsInHomeThenRemembers()
+{
+    QString firstFolder, filter;
+    whenModal<QFileDialog>([&](QFileDialog* dialog) {
+        firstFolder = dialog->directory().absolutePath();
+        filter = dialog->nameFilters().join(";;");
+        dialog->selectFile(file("logo.final.png"));
+        static_cast<QDialog*>(dialog)->accept();  // as the Save or Open button does
+    });
+    QTest::mouseClick(child<QToolButton>("sourceImageButton"), Qt::LeftButton);
+
+    QCOMPARE(firstFolder, QDir::homePath());
+    QCOMPARE(filter, QStringLiteral("Image Files (*.gif *.heic *.heif *.jpg *.jpeg *.png *.svg *.tif *.tiff *.webp)"));
+    QCOMPARE(child<QLabel>("openFileLabel")->text(), QDir::toNativeSeparators(file("logo.final.png")));
+    QCOMPARE(child<QToolButton>("sourceImageButton")->icon().availableSizes().value(0), QSize(256, 128));
+
+    // The replace button opens the same dialog in the folder of the last file.
+    QString secondFolder;
+    whenModal<QFileDialog>([&](QFileDialog* dialog) {
+        secondFolder = dialog->directory().absolutePath();
+        dialog->selectFile(file("small.png"));
+        static_cast<QDialog*>(dialog)->accept();  // as the Save or Open button does
+    });
+    QTest::mouseClick(child<QPushButton>("loadButton"), Qt::LeftButton);
+    QCOMPARE(secondFolder, dir.path());
+    QCOMPARE(child<QToolButton>("sourceImageButton")->icon().availableSizes().value(0), QSize(100, 100));
+}
+
+void TestGlyphoraForm::openDialogFallsBackToPictures()
+{
+    const QString pictures = KvGlobal::picturesFolder();
+    QVERIFY(QDir().mkpath(pictures));
+    QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).setValue("Path/inputPath", file("no/such/folder"));
+    QString folder;
+    whenModal<QFileDialog>([&](QFileDialog* dialog) { folder = dialog->directory().absolutePath(); });
+    QTest::mouseClick(child<QToolButton>("sourceImageButton"), Qt::LeftButton);
+    QCOMPARE(folder, QDir(pictures).absolutePath());
+}
+
+void TestGlyphoraForm::openDialogCancelledChangesNothing()
+{
+    dropFiles({QUrl::fromLocalFile(file("logo.final.png"))});
+    QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).setValue("Path/inputPath", dir.path());
+    child<QLabel>("openFileLabel")->setText(QStringLiteral("before"));
+
+    whenModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    QTest::mouseClick(child<QPushButton>("loadButton"), Qt::LeftButton);
+
+    QCOMPARE(QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).value("Path/inputPath").toString(),
+             dir.path());
+    QCOMPARE(child<QLabel>("openFileLabel")->text(), QStringLiteral("before"));
+    QCOMPARE(child<QToolButton>("sourceImageButton")->icon().availableSizes().value(0), QSize(256, 128));
+    QVERIFY(child<QPushButton>("convertButton")->isVisible());
+}
+
+void TestGlyphoraForm::themeIcons()
+{
+    struct Expect {
+        const char* button;
+        const char* dark;
+        const char* light;
+        int side;
+    };
+    const Expect table[] = {
+        {"backButton", "_BackIosWhite64.png", "_BackIosBlack64.png", 64},
+        {"loadButton", "_PlusWhite24.png", "_PlusBlack24.png", 24},
+        {"editButton", "_EditWhite24.png", "_EditBlack24.png", 24},
+        {"convertButton", "_playcircleWhite24.png", "_playcircleBlack24.png", 24},
+        {"sourceImageButton", "_AddImageWhite256.png", "_AddImageBlack256.png", 256},
+    };
+    const auto check = [&](bool dark) {
+        for (const Expect& e : table) {
+            const QIcon icon = child<QAbstractButton>(e.button)->icon();
+            QVERIFY2(iconImage(icon, e.side) == resourceImage(QLatin1String(dark ? e.dark : e.light)), e.button);
+        }
+    };
+    check(false);
+
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(32, 32, 32));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(24, 24, 24));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Button, QColor(45, 45, 45));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    QApplication::setPalette(dark);
+    QVERIFY(KvGlobal::isDarkColorScheme());
+    form->updateThemeIcons();
+    check(true);
+
+    // Once a picture is loaded its preview stays through a theme change.
+    dropFiles({QUrl::fromLocalFile(file("small.png"))});
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    form->updateThemeIcons();
+    QCOMPARE(child<QToolButton>("sourceImageButton")->icon().availableSizes().value(0), QSize(100, 100));
+    QVERIFY(iconImage(child<QPushButton>("editButton")->icon(), 24) == resourceImage("_EditBlack24.png"));
+}
+
+QTEST_MAIN(TestGlyphoraForm)
+#include "tst_glyphoraform.moc"
