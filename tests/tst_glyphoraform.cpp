@@ -50,6 +50,7 @@ private Q_SLOTS:
     void openDialogCancelledChangesNothing();
 
     void themeIcons();
+    void editPageAndBack();
 
 private:
     // Calls handler with the first modal dialog of type T that comes up, then closes it
@@ -421,6 +422,23 @@ void TestGlyphoraForm::themeIcons()
     form->updateThemeIcons();
     QCOMPARE(child<QToolButton>("sourceImageButton")->icon().availableSizes().value(0), QSize(100, 100));
     QVERIFY(iconImage(child<QPushButton>("editButton")->icon(), 24) == resourceImage("_EditBlack24.png"));
+}
+
+void TestGlyphoraForm::editPageAndBack()
+{
+    dropFiles({QUrl::fromLocalFile(file("small.png"))});
+    QWidget* sourcePage = child<QWidget>("sourceFrame");
+    QWidget* editPage = child<QWidget>("editWidget");
+    QVERIFY(sourcePage->isVisible());
+    QVERIFY(!editPage->isVisible());
+
+    QTest::mouseClick(child<QPushButton>("editButton"), Qt::LeftButton);
+    QVERIFY(editPage->isVisible());
+    QVERIFY(!sourcePage->isVisible());
+
+    QTest::mouseClick(child<QPushButton>("backButton"), Qt::LeftButton);
+    QVERIFY(sourcePage->isVisible());
+    QCOMPARE(child<QToolButton>("sourceImageButton")->icon().availableSizes().value(0), QSize(100, 100));
 }
 
 QTEST_MAIN(TestGlyphoraForm)
