@@ -49,6 +49,8 @@ private Q_SLOTS:
     void failureLeavesOutput();
     void upperCaseSuffix();
     void oneParseManySizes();
+    void noOutsideFiles_data();
+    void noOutsideFiles();
 };
 
 void TestSvgRasterizer::stretched_data()
@@ -164,6 +166,19 @@ void TestSvgRasterizer::failureLeavesOutput_data()
     QTest::newRow("not XML") << "junk.svg" << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) << QSize(16, 16);
     QTest::newRow("zero width document") << "zero.svg" << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"0\" height=\"10\"/>")
                                          << QSize(16, 16);
+    // entities that grow a few bytes into gigabytes, and nesting deeper than any drawing
+    QByteArray laughs("<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY e0 \"aaaaaaaaaa\">");
+    for (int i = 1; i < 10; ++i) {
+        QByteArray refs;
+        for (int j = 0; j < 10; ++j)
+            refs += "&e" + QByteArray::number(i - 1) + ';';
+        laughs += "<!ENTITY e" + QByteArray::number(i) + " \"" + refs + "\">";
+    }
+    laughs += "]><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"><text>&e9;</text></svg>";
+    QTest::newRow("entity expansion") << "laughs.svg" << laughs << QSize(16, 16);
+    const QByteArray deep = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
+                            + QByteArray("<g>").repeated(200000) + QByteArray("</g>").repeated(200000) + "</svg>";
+    QTest::newRow("200000 nested groups") << "deep.svg" << deep << QSize(16, 16);
     QTest::newRow("zero size asked") << "ok.svg" << QByteArray(kHalves) << QSize(0, 16);
     QTest::newRow("negative size asked") << "ok.svg" << QByteArray(kHalves) << QSize(16, -1);
     QTest::newRow("huge size asked") << "ok.svg" << QByteArray(kHalves) << QSize(100000, 100000);
@@ -215,6 +230,36 @@ void TestSvgRasterizer::oneParseManySizes()
         QVERIFY(fresh.render(side, side, once));
         QCOMPARE(reused, once);
     }
+}
+
+void TestSvgRasterizer::noOutsideFiles_data()
+{
+    QTest::addColumn<bool>("absolute");
+    QTest::newRow("absolute path") << true;
+    QTest::newRow("name beside the drawing") << false;
+}
+
+void TestSvgRasterizer::noOutsideFiles()
+{
+    // A drawing from outside may not pull other files of the disk into the icon.
+    QFETCH(bool, absolute);
+    QTemporaryDir dir;
+    QImage red(8, 8, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    const QString png = dir.filePath(QStringLiteral("secret.png"));
+    QVERIFY(red.save(png));
+    const QString href = absolute ? png : QStringLiteral("secret.png");
+    const QString path = writeFile(dir, QStringLiteral("peek.svg"),
+                                   QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                                                  "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"8\" height=\"8\">"
+                                                  "<image width=\"8\" height=\"8\" xlink:href=\"%1\"/></svg>")
+                                       .arg(href).toUtf8());
+    QImage image;
+    if (!KvGlobal::rasterizeSvg(path, 16, 16, image))
+        return; // refusing the whole drawing is as good
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            QCOMPARE(qAlpha(image.pixel(x, y)), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSvgRasterizer)
