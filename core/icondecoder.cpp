@@ -199,8 +199,12 @@ QImage decodeModuleDib(const QByteArray& payload, int entryWidth, int entryHeigh
     qint64 width = entryWidth;
     qint64 height = entryHeight;
     if (width == 0 || height == 0) {
-        width = quint32(*biHeight) / 2;
-        height = width;
+        // A 0 byte stands for 256 or more, so the payload's own header decides: biWidth
+        // by biHeight / 2.  For the square icons of 256 this is the square of side
+        // biHeight / 2; a non-square image keeps its own proportions instead of being
+        // read as a square that its rows do not fill.
+        width = bytes.i32le(kBiWidth).value_or(0);
+        height = quint32(*biHeight) / 2;
     }
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
         return QImage();

@@ -34,7 +34,8 @@ void decodeIconEntry(const QByteArray& payload, int entryNumber, IconGroupRecord
                      int groupBitCount);
 
 // The DIB fallback of the loader and .ico paths, sized by the directory entry's width
-// and height bytes (biHeight / 2 for both when either byte is 0).  bitCount receives the
+// and height bytes; when either byte is 0, by biWidth and biHeight / 2 (a square of
+// biHeight / 2 for every square icon).  bitCount receives the
 // payload's biBitCount (0 when the header is not there).  Gives a Format_RGBA64 image, or
 // a null image for a payload the rules above refuse; it logs nothing.
 QImage decodeModuleDib(const QByteArray& payload, int entryWidth, int entryHeight,

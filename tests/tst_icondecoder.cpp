@@ -185,6 +185,17 @@ private Q_SLOTS:
         const QImage image = decodeModuleDib(payload, 0, 0);
         QCOMPARE(image.size(), QSize(256, 256));
         QCOMPARE(image.pixel(10, 20), decodeEntry(payload).pixel(10, 20));
+        // A non-square image behind 0 bytes (wine's winecfg.exe has a 194 x 313 one) keeps
+        // its own size, as its rows are laid out for it.
+        Dib tall;
+        tall.width = 194;
+        tall.height = 313;
+        tall.bitCount = 4;
+        tall.palette = palette(16);
+        tall.pixel = [](int x, int y) { return quint32((x + y) % 16); };
+        const QImage nonSquare = decodeModuleDib(tall.build(), 0, 0);
+        QCOMPARE(nonSquare.size(), QSize(194, 313));
+        QCOMPARE(nonSquare.pixel(193, 312), decodeEntry(tall.build(), 4).pixel(193, 312));
     }
 
     void maskDecision()
