@@ -27,4 +27,12 @@ int usageError(const QString& text);
 int runIco(const QStringList& args);
 QString icoUsage();
 
+// glyphora-cli list FILE [--json]
+int runList(const QStringList& args);
+QString listUsage();
+
+// glyphora-cli extract FILE -o OUTPUT.ico
+int runExtract(const QStringList& args);
+QString extractUsage();
+
 } // namespace Cli

@@ -19,6 +19,8 @@ struct Command
 
 const Command kCommands[] = {
     {"ico", "make a multi-resolution .ico from a picture (png, jpg, gif, tif, webp, svg, ...)", Cli::runIco},
+    {"list", "list the icon groups of an .exe, .dll or .ico", Cli::runList},
+    {"extract", "write every icon group of an .exe or .dll as .ico files", Cli::runExtract},
 };
 
 bool quietFlag = false;
@@ -42,6 +44,8 @@ void printHelp()
                            "  -h, --help   show this help (COMMAND --help: that command's)\n"
                            "  --version    show the version\n\n");
     text += Cli::icoUsage();
+    text += QLatin1Char('\n') + Cli::listUsage();
+    text += QLatin1Char('\n') + Cli::extractUsage();
     std::fputs(qPrintable(text), stdout);
 }
 

@@ -186,6 +186,12 @@ bool loadIcoFile(const QString& path, QList<IconGroupRecord>& records)
     }
     const QByteArray bytes = file.readAll();
     file.close();
+    listIcoBytes(bytes, records);
+    return true;
+}
+
+void listIcoBytes(const QByteArray& bytes, QList<IconGroupRecord>& records)
+{
     const ByteReader ico(bytes);
     DecodeBudget budget(ico.size());
 
@@ -235,7 +241,6 @@ bool loadIcoFile(const QString& path, QList<IconGroupRecord>& records)
     if (best >= 0)
         record.image = record.entries.at(best).image;
     records.append(record);
-    return true;
 }
 
 } // namespace IconListing

@@ -37,6 +37,8 @@ bool listFileIcons(const QString& path, QList<IconGroupRecord>& records);
 
 // An .ico file: exactly one record, id 0.  False when the file cannot be opened.
 bool loadIcoFile(const QString& path, QList<IconGroupRecord>& records);
+// The same on the bytes of a whole .ico file.
+void listIcoBytes(const QByteArray& bytes, QList<IconGroupRecord>& records);
 
 // The entry with the greatest width, the first one winning ties; -1 when there is none.
 int bestEntryIndex(const QList<IconImageEntry>& entries);

@@ -6,3 +6,6 @@ glyphora_add_test(tst_peresourcereader SOURCES tst_peresourcereader.cpp LIBS gly
 glyphora_add_test(tst_icondecoder SOURCES tst_icondecoder.cpp LIBS glyphora_core glyphora_testpe)
 glyphora_add_test(tst_icoassembly SOURCES tst_icoassembly.cpp LIBS glyphora_core glyphora_testpe)
 glyphora_add_test(tst_winedlls SOURCES tst_winedlls.cpp LIBS glyphora_core)
+glyphora_add_test(tst_iconlisting SOURCES tst_iconlisting.cpp LIBS glyphora_core glyphora_testpe)
+glyphora_add_test(tst_clilistextract SOURCES tst_clilistextract.cpp LIBS glyphora_testpe)
+add_dependencies(tst_clilistextract glyphora-cli)

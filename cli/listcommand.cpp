@@ -1,0 +1,127 @@
+// glyphora-cli list FILE [--json]: the Extract tab's listing of an .exe/.dll (through the
+// program's own PE reader) or of an .ico file, every image of every group decoded.
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+
+#include "clicommand.h"
+#include "iconlisting.h"
+
+namespace Cli {
+
+QString listUsage()
+{
+    return QStringLiteral(
+        "Usage: glyphora-cli list FILE [--json]\n"
+        "  Lists the icon groups of an .exe or .dll (its own resources, read without the\n"
+        "  system loader) or of an .ico file: one line per group with its row, its id and\n"
+        "  each image's width x height and bits per pixel.\n"
+        "  --json             one JSON document instead:\n"
+        "                     {\"file\": ..., \"groups\": [{\"row\": ..., \"id\": ...,\n"
+        "                      \"entries\": [{\"width\": ..., \"height\": ..., \"depth\": ...}]}]}\n"
+        "  -q, --quiet        print no log lines\n");
+}
+
+namespace {
+
+bool isIcoFile(const QString& path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("ico"), Qt::CaseInsensitive) == 0;
+}
+
+QJsonDocument toJson(const QString& file, const QList<IconGroupRecord>& records)
+{
+    QJsonArray groups;
+    for (int row = 0; row < records.size(); ++row) {
+        const IconGroupRecord& record = records.at(row);
+        QJsonArray entries;
+        for (const IconImageEntry& entry : record.entries) {
+            entries.append(QJsonObject{{"width", entry.width},
+                                       {"height", entry.image.height()},
+                                       {"depth", entry.depth}});
+        }
+        groups.append(QJsonObject{{"row", row}, {"id", record.id}, {"entries", entries}});
+    }
+    return QJsonDocument(QJsonObject{{"file", file}, {"groups", groups}});
+}
+
+QString toText(const QList<IconGroupRecord>& records)
+{
+    QString text;
+    QTextStream out(&text);
+    for (int row = 0; row < records.size(); ++row) {
+        const IconGroupRecord& record = records.at(row);
+        out << "row " << row << ", id " << record.id << ":";
+        if (record.entries.isEmpty())
+            out << " no images";
+        for (int i = 0; i < record.entries.size(); ++i) {
+            const IconImageEntry& entry = record.entries.at(i);
+            out << (i ? ", " : " ") << entry.width << "x" << entry.image.height() << " "
+                << entry.depth << "-bit";
+        }
+        out << "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+int runList(const QStringList& args)
+{
+    QString input;
+    bool json = false;
+    bool optionsEnded = false;
+    for (const QString& arg : args) {
+        if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            if (arg == QLatin1String("--")) {
+                optionsEnded = true;
+            } else if (arg == QLatin1String("--json")) {
+                json = true;
+            } else if (arg == QLatin1String("-q") || arg == QLatin1String("--quiet")) {
+                setQuiet(true);
+            } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+                std::fputs(qPrintable(listUsage()), stdout);
+                return kExitOk;
+            } else {
+                return usageError(QStringLiteral("list: unknown option '%1'").arg(arg));
+            }
+            continue;
+        }
+        if (!input.isEmpty())
+            return usageError(QStringLiteral("list: more than one file given ('%1')").arg(arg));
+        input = arg;
+    }
+    if (input.isEmpty())
+        return usageError(QStringLiteral("list: no file given"));
+    if (!QFileInfo(input).isFile()) {
+        printError(QStringLiteral("list: %1: no such file").arg(input));
+        return kExitFailed;
+    }
+
+    QList<IconGroupRecord> records;
+    if (isIcoFile(input)) {
+        if (!IconListing::loadIcoFile(input, records)) {
+            printError(QStringLiteral("list: %1: cannot be opened").arg(input));
+            return kExitFailed;
+        }
+        if (records.isEmpty() || records.first().entries.isEmpty()) {
+            printError(QStringLiteral("list: %1: no icon image could be read").arg(input));
+            return kExitFailed;
+        }
+    } else if (!IconListing::listFileIcons(input, records)) {
+        printError(QStringLiteral("list: %1: not a readable executable or library").arg(input));
+        return kExitFailed;
+    }
+
+    const QByteArray out = json ? toJson(input, records).toJson(QJsonDocument::Indented)
+                                : toText(records).toUtf8();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return kExitOk;
+}
+
+} // namespace Cli

@@ -1,0 +1,195 @@
+// glyphora-cli list and extract as a script meets them: wine's libraries against
+// wrestool, an .ico, hostile and missing files (exit 1, one line naming the file), usage
+// errors (exit 2), and an old icon left alone when an extraction fails.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "pewriter.h"
+#include "testicons.h"
+
+namespace {
+
+const QString kCli = QStringLiteral(GLYPHORA_BINARY_DIR "/bin/glyphora-cli");
+const QString kComdlg = QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/comdlg32.dll");
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run run(const QString& program, const QStringList& args)
+{
+    QProcess process;
+    process.start(program, args);
+    Run result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_CliListExtract : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void wineLibrary()
+    {
+        if (!QFile::exists(kComdlg) || QStandardPaths::findExecutable("wrestool").isEmpty())
+            QSKIP("wine or icoutils is missing");
+        const int groups = int(run("wrestool", {"-l", "-t14", kComdlg}).out.count('\n'));
+        QVERIFY(groups > 1);
+
+        const Run text = run(kCli, {"-q", "list", kComdlg});
+        QCOMPARE(text.exitCode, 0);
+        QCOMPARE(int(text.out.count('\n')), groups);
+        QVERIFY(text.out.startsWith("row 0, id "));
+
+        const Run json = run(kCli, {"list", "-q", "--json", kComdlg});
+        QCOMPARE(json.exitCode, 0);
+        const QJsonObject document = QJsonDocument::fromJson(json.out).object();
+        QCOMPARE(document.value("file").toString(), kComdlg);
+        const QJsonArray list = document.value("groups").toArray();
+        QCOMPARE(list.size(), groups);
+        QCOMPARE(list.at(1).toObject().value("row").toInt(), 1);
+        const QJsonObject entry = list.at(0).toObject().value("entries").toArray().at(0).toObject();
+        QVERIFY(entry.value("width").toInt() > 0);
+        QVERIFY(entry.value("height").toInt() > 0);
+        QVERIFY(entry.value("depth").toInt() > 0);
+
+        const QString out = m_dir.filePath("comdlg.ico");
+        const Run extract = run(kCli, {"-q", "extract", kComdlg, "-o", out});
+        QCOMPARE(extract.exitCode, 0);
+        QVERIFY(!QFile::exists(out));
+        for (int i = 0; i < groups; ++i)
+            QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("comdlg_%1.ico").arg(i))));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("comdlg_%1.ico").arg(groups))));
+        // icotool reads what was written.
+        QCOMPARE(run("icotool", {"-l", m_dir.filePath("comdlg_0.ico")}).exitCode, 0);
+    }
+
+    void icoFile()
+    {
+        QByteArray ico(6 + 16, '\0');
+        TestIcons::put16(ico, 2, 1);
+        TestIcons::put16(ico, 4, 1);
+        const QByteArray dib = TestIcons::patternDib(16, 16);
+        ico[6] = 16;
+        ico[7] = 16;
+        TestIcons::put32(ico, 6 + 8, quint32(dib.size()));
+        TestIcons::put32(ico, 6 + 12, 22);
+        ico.append(dib);
+        const QString path = m_dir.filePath("one.ico");
+        writeFile(path, ico);
+        const Run text = run(kCli, {"-q", "list", path});
+        QCOMPARE(text.exitCode, 0);
+        QCOMPARE(text.out, QByteArray("row 0, id 0: 16x16 32-bit\n"));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("logLine");
+        QTest::newRow("list: text file") << "list" << "text.dll" << QByteArray("plain text")
+                                         << QByteArray("missing MZ signature");
+        QTest::newRow("extract: text file") << "extract" << "text.exe" << QByteArray("plain text")
+                                            << QByteArray("missing MZ signature");
+        PeWriter pe;
+        pe.addIcon(1, TestIcons::patternDib(16, 16));
+        pe.addGroup(PeWriter::Name::fromId(1), PeWriter::groupPayload({{16, 16, 32, 1128, 1}}));
+        const QByteArray whole = pe.build();
+        QTest::newRow("list: cut inside the headers") << "list" << "cut.dll" << whole.left(pe.headersEnd() - 3)
+                                                      << QByteArray("truncated headers");
+        QTest::newRow("extract: cut inside the headers") << "extract" << "cut2.dll" << whole.left(200)
+                                                         << QByteArray("truncated headers");
+        PeWriter missing;
+        missing.addIcon(1, "x");
+        missing.addGroup(PeWriter::Name::fromId(1), PeWriter::groupPayload({{16, 16, 32, 1, 7}}));
+        QTest::newRow("extract: missing RT_ICON") << "extract" << "missing.dll" << missing.build()
+                                                  << QByteArray("Missing RT_ICON resource for ID 7");
+        QTest::newRow("list: .ico of garbage") << "list" << "garbage.ico" << QByteArray(100, '\xff')
+                                               << QByteArray();
+    }
+
+    // Exit 1, a line naming the file, the reader's log line, and the old output untouched.
+    void failures()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, logLine);
+        const QString input = m_dir.filePath(name);
+        writeFile(input, bytes);
+        const QString output = m_dir.filePath("old.ico");
+        writeFile(output, "old icon");
+        QStringList args{command, input};
+        if (command == "extract")
+            args << "-o" << output;
+        const Run r = run(kCli, args);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(("glyphora-cli: " + command + ": " + input).toUtf8()), r.err.constData());
+        QVERIFY2(r.err.contains(logLine), r.err.constData());
+        QCOMPARE(readFile(output), QByteArray("old icon"));
+    }
+
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("list without a file") << QStringList{"list"};
+        QTest::newRow("list with two files") << QStringList{"list", "a.dll", "b.dll"};
+        QTest::newRow("list unknown option") << QStringList{"list", "--xml", "a.dll"};
+        QTest::newRow("extract without -o") << QStringList{"extract", "a.dll"};
+        QTest::newRow("extract -o without a name") << QStringList{"extract", "a.dll", "-o"};
+        QTest::newRow("extract without a file") << QStringList{"extract", "-o", "x.ico"};
+    }
+
+    void usage()
+    {
+        QFETCH(QStringList, args);
+        const Run r = run(kCli, args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.err.contains("Try 'glyphora-cli --help'."));
+    }
+
+    void missingFile()
+    {
+        const Run r = run(kCli, {"extract", m_dir.filePath("absent.dll"), "-o", m_dir.filePath("x.ico")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains("absent.dll"));
+        QCOMPARE(run(kCli, {"list", "--help"}).exitCode, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CliListExtract)
+#include "tst_clilistextract.moc"

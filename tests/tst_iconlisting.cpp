@@ -1,0 +1,239 @@
+// The three listings: the parsed-file path, the loader path (on the program's own reader
+// here) and the .ico path, with the SystemResources .mun fallback and the budgets that
+// keep a hostile directory from exhausting memory.
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "icoassembly.h"
+#include "iconlisting.h"
+#include "pewriter.h"
+#include "testicons.h"
+
+using Name = PeWriter::Name;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+// An .ico of the given payloads, each entry's width byte from sides.
+QByteArray icoFile(const QList<QByteArray>& payloads, const QList<int>& sides)
+{
+    QByteArray ico(6 + 16 * payloads.size(), '\0');
+    TestIcons::put16(ico, 2, 1);
+    TestIcons::put16(ico, 4, quint16(payloads.size()));
+    qint64 offset = ico.size();
+    for (int i = 0; i < payloads.size(); ++i) {
+        const qint64 at = 6 + 16 * i;
+        ico[at] = char(sides.at(i) & 0xFF);
+        ico[at + 1] = char(sides.at(i) & 0xFF);
+        TestIcons::put16(ico, at + 4, 1);
+        TestIcons::put16(ico, at + 6, 32);
+        TestIcons::put32(ico, at + 8, quint32(payloads.at(i).size()));
+        TestIcons::put32(ico, at + 12, quint32(offset));
+        offset += payloads.at(i).size();
+    }
+    for (const QByteArray& p : payloads)
+        ico.append(p);
+    return ico;
+}
+
+QImage pattern(int side)
+{
+    QImage image(side, side, QImage::Format_ARGB32);
+    image.fill(qRgba(side & 0xFF, 30, 60, 200));
+    return image;
+}
+
+} // namespace
+
+class tst_IconListing : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    // Group "NAMED" (16, 32) and group 5 (48, 24): the string-named group comes first.
+    QString twoGroupLibrary()
+    {
+        PeWriter pe(PeWriter::Format::Pe32Plus);
+        pe.addIcon(1, TestIcons::patternDib(16, 16, 1));
+        pe.addIcon(2, TestIcons::patternDib(32, 32, 2));
+        pe.addIcon(3, TestIcons::patternDib(48, 48, 3));
+        pe.addIcon(4, TestIcons::pngPayload(pattern(24)));
+        pe.addGroup(Name::fromString("NAMED"),
+                    PeWriter::groupPayload({{16, 16, 32, 1128, 1}, {32, 32, 8, 4264, 2}}));
+        pe.addGroup(Name::fromId(5), PeWriter::groupPayload({{48, 48, 32, 9640, 3}, {24, 24, 32, 0, 4}}));
+        const QString path = m_dir.filePath("two.dll");
+        writeFile(path, pe.build());
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // The .mun fallback looks in <prefix>/drive_c/windows/SystemResources.
+        qputenv("WINEPREFIX", QFile::encodeName(m_dir.filePath("prefix")));
+        QDir().mkpath(m_dir.filePath("prefix/drive_c/windows/SystemResources"));
+    }
+
+    void parsedFile()
+    {
+        QList<IconGroupRecord> records;
+        QVERIFY(IconListing::listFileIcons(twoGroupLibrary(), records));
+        QCOMPARE(records.size(), 2);
+        // Named group: id is the RT_ICON ID of its last decoded image, depth its wBitCount.
+        QCOMPARE(records.at(0).id, 2);
+        QCOMPARE(records.at(0).entries.size(), 2);
+        QCOMPARE(records.at(0).entries.at(1).depth, 8);
+        QCOMPARE(records.at(0).entries.at(1).width, 32);
+        QCOMPARE(records.at(0).image.width(), 32);
+        // The second record shows its own widest image, never one of the first group.
+        QCOMPARE(records.at(1).id, 4);
+        QCOMPARE(records.at(1).image.width(), 48);
+        QCOMPARE(records.at(1).entries.at(1).image.pixel(3, 3), qRgba(24, 30, 60, 200));
+    }
+
+    void loaderPath()
+    {
+        QList<IconGroupRecord> records;
+        QVERIFY(IconListing::loadIconLibrary(twoGroupLibrary(), records));
+        // The string-named group is not listed on this path.
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records.at(0).id, 5);
+        QCOMPARE(records.at(0).entries.size(), 2);
+        // DIBs come back from decodeModuleDib as 64-bit images, the PNG through Qt.
+        QCOMPARE(records.at(0).entries.at(0).depth, 64);
+        QCOMPARE(records.at(0).entries.at(1).depth, 32);
+        QCOMPARE(records.at(0).image.width(), 48);
+        QVERIFY(!IconListing::loadIconLibrary(m_dir.filePath("absent.dll"), records));
+    }
+
+    void missingIcons()
+    {
+        PeWriter pe;
+        pe.addIcon(1, TestIcons::patternDib(16, 16));
+        pe.addGroup(Name::fromId(1), PeWriter::groupPayload({{16, 16, 32, 1128, 8}}));
+        pe.addGroup(Name::fromId(2), PeWriter::groupPayload({{16, 16, 32, 1128, 9}}));
+        QByteArray shortGroup = PeWriter::groupPayload({{16, 16, 32, 1128, 1}});
+        shortGroup[4] = 3;
+        pe.addGroup(Name::fromId(3), shortGroup);
+        const QString path = m_dir.filePath("missing.dll");
+        writeFile(path, pe.build());
+        QList<IconGroupRecord> records;
+        QTest::ignoreMessage(QtWarningMsg, "Warning: Icon group data is smaller than expected. Found 20 bytes, expected 48 for 3 icons.");
+        QTest::ignoreMessage(QtInfoMsg, "No icons found in the file.");
+        QVERIFY(IconListing::listFileIcons(path, records));
+        QCOMPARE(records.size(), 2);
+        for (const IconGroupRecord& record : records) {
+            QCOMPARE(record.id, -1);
+            QVERIFY(record.image.isNull());
+            QVERIFY(record.entries.isEmpty());
+        }
+    }
+
+    void icoFile()
+    {
+        const QByteArray dib = TestIcons::patternDib(32, 32, 5);
+        const QByteArray png = TestIcons::pngPayload(pattern(256));
+        QByteArray ico = ::icoFile({TestIcons::patternDib(16, 16), dib, png, dib}, {16, 32, 0, 32});
+        // The fourth entry reaches past the end of the file.
+        TestIcons::put32(ico, 6 + 16 * 3 + 12, quint32(ico.size() - 10));
+        const QString path = m_dir.filePath("four.ico");
+        writeFile(path, ico);
+        QList<IconGroupRecord> records;
+        QVERIFY(IconListing::loadIcoFile(path, records));
+        QCOMPARE(records.size(), 1);
+        const IconGroupRecord& record = records.first();
+        QCOMPARE(record.id, 0);
+        QCOMPARE(record.entries.size(), 3);
+        QCOMPARE(record.entries.at(1).depth, 32);    // the DIB's biBitCount
+        QCOMPARE(record.entries.at(2).width, 256);   // width byte 0: the image's width
+        QCOMPARE(record.entries.at(2).depth, 32);    // QImage::depth() of the PNG
+        QCOMPARE(record.image.width(), 256);
+    }
+
+    void icoFileFailures()
+    {
+        QList<IconGroupRecord> records;
+        QVERIFY(!IconListing::loadIcoFile(m_dir.filePath("absent.ico"), records));
+        QVERIFY(records.isEmpty());
+        writeFile(m_dir.filePath("text.ico"), "not an icon at all");
+        QVERIFY(IconListing::loadIcoFile(m_dir.filePath("text.ico"), records));
+        QCOMPARE(records.size(), 1);
+        QVERIFY(records.first().image.isNull());
+    }
+
+    // A directory of 65535 entries that all name one 256 x 256 image: the listing stops at
+    // its budget instead of decoding 65535 copies.
+    void icoBudget()
+    {
+        const QByteArray dib = TestIcons::patternDib(256, 256, 1);
+        QByteArray ico(6 + 16 * 65535, '\0');
+        TestIcons::put16(ico, 2, 1);
+        TestIcons::put16(ico, 4, 65535);
+        for (int i = 0; i < 65535; ++i) {
+            TestIcons::put32(ico, 6 + 16 * i + 8, quint32(dib.size()));
+            TestIcons::put32(ico, 6 + 16 * i + 12, quint32(ico.size()));
+        }
+        ico.append(dib);
+        const QString path = m_dir.filePath("many.ico");
+        writeFile(path, ico);
+        QElapsedTimer timer;
+        timer.start();
+        QList<IconGroupRecord> records;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("exceed what one listing decodes"));
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        QVERIFY(IconListing::loadIcoFile(path, records));
+        QLoggingCategory::setFilterRules(QString());
+        qint64 bytes = 0;
+        for (const IconImageEntry& e : records.first().entries)
+            bytes += e.image.sizeInBytes();
+        QVERIFY(records.first().entries.size() < 100);
+        QVERIFY(bytes <= IconListing::kMaxListingImageBytes + 512 * 1024);
+        QVERIFY(timer.elapsed() < 10000);
+    }
+
+    // A library with no icon group of its own reads SystemResources\NAME.mun instead.
+    void munFallback()
+    {
+        PeWriter empty;
+        empty.add(Name::fromId(16), Name::fromId(1), "version only");
+        const QString library = m_dir.filePath("system32/imageres.dll");
+        writeFile(library, empty.build());
+        PeWriter mun;
+        mun.addIcon(1, TestIcons::patternDib(32, 32));
+        mun.addGroup(Name::fromId(2), PeWriter::groupPayload({{32, 32, 32, 4264, 1}}));
+        writeFile(m_dir.filePath("prefix/drive_c/windows/SystemResources/imageres.dll.mun"), mun.build());
+
+        QList<IconGroupRecord> parsed;
+        QVERIFY(IconListing::listFileIcons(library, parsed));
+        QCOMPARE(parsed.size(), 1);
+        QList<IconGroupRecord> loaded;
+        QVERIFY(IconListing::loadIconLibrary(library, loaded));
+        QCOMPARE(loaded.size(), 1);
+        QCOMPARE(loaded.first().id, 2);
+        QTemporaryDir out;
+        QVERIFY(exportFileGroupsAsIco(library, out.filePath("x.ico")));
+        QVERIFY(exportModuleGroupAsIco(library, 2, out.filePath("y.ico")));
+        QCOMPARE(QFileInfo(out.filePath("x.ico")).size(), 6 + 16 + 4264);
+        // A library that has icons of its own is read as it is.
+        QList<IconGroupRecord> own;
+        const QString other = m_dir.filePath("system32/two.dll");
+        QFile::copy(twoGroupLibrary(), other);
+        writeFile(m_dir.filePath("prefix/drive_c/windows/SystemResources/two.dll.mun"), mun.build());
+        QVERIFY(IconListing::listFileIcons(other, own));
+        QCOMPARE(own.size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_IconListing)
+#include "tst_iconlisting.moc"
