@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QImageIOHandler>
+#include <QSize>
+
+#include <jxl/decode.h>
+#include <jxl/memory_manager.h>
+
+// Reads the first frame of a JPEG XL file (bare codestream or container) through libjxl:
+// full resolution, alpha kept, the stated orientation applied, 8 bits per channel.
+class JxlHandler : public QImageIOHandler
+{
+public:
+    JxlHandler();
+    ~JxlHandler() override;
+
+    bool canRead() const override;
+    bool read(QImage *image) override;
+    QVariant option(ImageOption option) const override;
+    bool supportsOption(ImageOption option) const override;
+
+    // Whether the device starts with the JPEG XL codestream or container signature.
+    // Peeks without consuming.
+    static bool canRead(QIODevice *device);
+
+    // What the decoder may allocate through its memory manager, and what it has.
+    struct MemoryBudget
+    {
+        quint64 limit = 0; // 0: no limit
+        quint64 used = 0;
+    };
+
+private:
+    enum class ParseState { NotParsed, Ok, Error };
+
+    bool ensureParsed() const;
+    bool parse();
+    void release();
+
+    ParseState m_state = ParseState::NotParsed;
+    QByteArray m_data; // libjxl reads it in place while the decoder lives
+    JxlDecoder *m_decoder = nullptr;
+    void *m_runner = nullptr;
+    MemoryBudget m_budget;
+    JxlMemoryManager m_memory {};
+    JxlBasicInfo m_info {};
+    QSize m_size; // after orientation
+    bool m_read = false;
+};

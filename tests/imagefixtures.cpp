@@ -1,0 +1,456 @@
+#include "imagefixtures.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtEndian>
+
+#include <array>
+
+#include "byteview.h"
+
+namespace ImageFixtures {
+
+namespace {
+
+quint16 replicate10(quint32 v10)
+{
+    return quint16(v10 << 6 | v10 >> 4);
+}
+
+quint32 ramp(int position, int length, quint32 top)
+{
+    return length > 1 ? quint32(qint64(position) * top / (length - 1)) : 0;
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t {};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    quint32 c = 0xffffffffu;
+    for (char b : bytes)
+        c = table[(c ^ quint8(b)) & 0xff] ^ (c >> 8);
+    return c ^ 0xffffffffu;
+}
+
+QByteArray be32(quint32 v)
+{
+    QByteArray out(4, '\0');
+    qToBigEndian(v, out.data());
+    return out;
+}
+
+void put32(QByteArray *bytes, qint64 offset, quint32 v)
+{
+    qToBigEndian(v, bytes->data() + offset);
+}
+
+// A box found while walking a container: where it starts and how long it is.
+struct Box
+{
+    qint64 offset = -1;
+    quint32 size = 0;
+    bool found() const { return offset >= 0; }
+};
+
+Box findChild(const ByteView &file, qint64 begin, qint64 end, const char *type)
+{
+    for (qint64 offset = begin; offset + 8 <= end;) {
+        quint32 size = 0;
+        if (!file.u32be(offset, &size) || size < 8 || !file.has(offset, size)
+            || offset + size > end)
+            return {};
+        if (file.equals(offset + 4, type, 4))
+            return {offset, size};
+        offset += size;
+    }
+    return {};
+}
+
+bool readSized(const ByteView &file, qint64 offset, int bytes, quint64 *value)
+{
+    *value = 0;
+    if (bytes == 0)
+        return true;
+    if (bytes == 4) {
+        quint32 v = 0;
+        if (!file.u32be(offset, &v))
+            return false;
+        *value = v;
+        return true;
+    }
+    return bytes == 8 && file.u64be(offset, value);
+}
+
+void writeSized(QByteArray *bytes, qint64 offset, int size, quint64 value)
+{
+    if (size == 4)
+        qToBigEndian(quint32(value), bytes->data() + offset);
+    else if (size == 8)
+        qToBigEndian(value, bytes->data() + offset);
+}
+
+// Moves every file offset in 'iloc' that points at data stored in the file (construction
+// method 0) by delta: the data sits in 'mdat' after the 'meta' box being grown.
+bool shiftItemLocations(QByteArray *out, const Box &iloc, qint64 delta)
+{
+    const ByteView file(*out);
+    quint8 version = 0, sizes = 0, sizes2 = 0;
+    if (!file.u8(iloc.offset + 8, &version) || !file.u8(iloc.offset + 12, &sizes)
+        || !file.u8(iloc.offset + 13, &sizes2) || version > 2)
+        return false;
+    const int offsetSize = sizes >> 4, lengthSize = sizes & 15, baseSize = sizes2 >> 4;
+    const int indexSize = version >= 1 ? sizes2 & 15 : 0;
+    qint64 pos = iloc.offset + 14;
+    quint32 itemCount = 0;
+    if (version < 2) {
+        quint16 c = 0;
+        if (!file.u16be(pos, &c))
+            return false;
+        itemCount = c;
+        pos += 2;
+    } else {
+        if (!file.u32be(pos, &itemCount))
+            return false;
+        pos += 4;
+    }
+    for (quint32 i = 0; i < itemCount; ++i) {
+        pos += version < 2 ? 2 : 4; // item ID
+        quint16 method = 0;
+        if (version >= 1) {
+            if (!file.u16be(pos, &method))
+                return false;
+            method &= 15;
+            pos += 2;
+        }
+        pos += 2; // data reference index
+        quint64 base = 0;
+        const qint64 basePos = pos;
+        if (!readSized(file, pos, baseSize, &base))
+            return false;
+        pos += baseSize;
+        quint16 extents = 0;
+        if (!file.u16be(pos, &extents))
+            return false;
+        pos += 2;
+        const bool shiftBase = method == 0 && baseSize > 0 && base != 0;
+        if (shiftBase)
+            writeSized(out, basePos, baseSize, base + delta);
+        for (quint16 e = 0; e < extents; ++e) {
+            pos += indexSize;
+            quint64 extentOffset = 0;
+            if (!readSized(file, pos, offsetSize, &extentOffset) || !file.has(pos, lengthSize))
+                return false;
+            if (method == 0 && !shiftBase)
+                writeSized(out, pos, offsetSize, extentOffset + delta);
+            pos += offsetSize + lengthSize;
+        }
+    }
+    return pos <= iloc.offset + iloc.size;
+}
+
+} // namespace
+
+QImage sourceImage(const QSize &size, Source kind)
+{
+    const int w = size.width(), h = size.height();
+    if (kind == Source::Deep) {
+        QImage image(size, QImage::Format_RGBA64);
+        for (int y = 0; y < h; ++y) {
+            auto *line = reinterpret_cast<quint16 *>(image.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                // every 10-bit code in turn in each channel, not a smooth ramp: the
+                // depth tests look at how each code maps to 8 bits
+                const quint32 i = quint32(y * w + x);
+                line[4 * x + 0] = replicate10(i % 1024);
+                line[4 * x + 1] = replicate10((i * 7 + 300) % 1024);
+                line[4 * x + 2] = replicate10((i * 13 + 600) % 1024);
+                line[4 * x + 3] = replicate10(200 + (i * 3) % 824);
+            }
+        }
+        return image;
+    }
+    QImage image(size, kind == Source::Alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+    for (int y = 0; y < h; ++y) {
+        uchar *line = image.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            line[4 * x + 0] = uchar(ramp(x, w, 255));
+            line[4 * x + 1] = uchar(ramp(y, h, 255));
+            line[4 * x + 2] = uchar(ramp(x + y, w + h - 1, 255));
+            line[4 * x + 3] = kind == Source::Alpha ? uchar(255 - ramp(x + y, w + h - 1, 200)) : 255;
+        }
+    }
+    return image;
+}
+
+QImage orientedByExif(const QImage &stored, int orientation)
+{
+    const int w = stored.width(), h = stored.height();
+    const bool turned = orientation >= 5;
+    QImage out(turned ? QSize(h, w) : stored.size(), stored.format());
+    for (int y = 0; y < out.height(); ++y) {
+        for (int x = 0; x < out.width(); ++x) {
+            int sx = x, sy = y;
+            switch (orientation) {
+            case 2: sx = w - 1 - x; break;
+            case 3: sx = w - 1 - x; sy = h - 1 - y; break;
+            case 4: sy = h - 1 - y; break;
+            case 5: sx = y; sy = x; break;                 // transpose
+            case 6: sx = y; sy = h - 1 - x; break;         // turned a quarter clockwise
+            case 7: sx = w - 1 - y; sy = h - 1 - x; break; // transverse
+            case 8: sx = w - 1 - y; sy = x; break;         // turned a quarter anticlockwise
+            default: break;
+            }
+            out.setPixelColor(x, y, stored.pixelColor(sx, sy));
+        }
+    }
+    return out;
+}
+
+QByteArray pngBytes(const QImage &image, int exifOrientation)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        return {};
+    if (exifOrientation == 1)
+        return png;
+    // 8-byte signature, then IHDR: length, type, 13 bytes, CRC
+    constexpr qint64 kAfterHeader = 8 + 4 + 4 + 13 + 4;
+    // Exif as a big-endian TIFF: header, one IFD with the Orientation tag (0x0112, SHORT)
+    QByteArray exif("MM\0*", 4);
+    exif += be32(8);
+    exif += QByteArray("\0\1", 2);
+    exif += QByteArray("\x01\x12\0\3", 4) + be32(1);
+    exif += char(0) + QByteArray(1, char(exifOrientation)) + QByteArray(2, '\0');
+    exif += be32(0);
+    const QByteArray typeAndData = QByteArray("eXIf") + exif;
+    const QByteArray chunk = be32(quint32(exif.size())) + typeAndData + be32(crc32(typeAndData));
+    png.insert(kAfterHeader, chunk);
+    return png;
+}
+
+bool run(const QString &program, const QStringList &arguments, QString *log)
+{
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty()) {
+        *log = program + " is not installed";
+        return false;
+    }
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(path, arguments);
+    const bool finished = process.waitForFinished(120000);
+    *log = QString::fromLocal8Bit(process.readAll());
+    return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QByteArray withHeifTransform(const QByteArray &heif, int irotQuarterTurns, int imirAxis)
+{
+    const ByteView file(heif);
+    const Box meta = findChild(file, 0, file.size(), "meta");
+    if (!meta.found())
+        return {};
+    const qint64 metaBegin = meta.offset + 12, metaEnd = meta.offset + meta.size;
+    const Box pitm = findChild(file, metaBegin, metaEnd, "pitm");
+    const Box iloc = findChild(file, metaBegin, metaEnd, "iloc");
+    const Box iprp = findChild(file, metaBegin, metaEnd, "iprp");
+    if (!pitm.found() || !iloc.found() || !iprp.found())
+        return {};
+    const Box ipco = findChild(file, iprp.offset + 8, iprp.offset + iprp.size, "ipco");
+    const Box ipma = findChild(file, iprp.offset + 8, iprp.offset + iprp.size, "ipma");
+    quint8 pitmVersion = 0;
+    if (!ipco.found() || !ipma.found() || ipma.offset < ipco.offset
+        || !file.u8(pitm.offset + 8, &pitmVersion))
+        return {};
+    quint32 primary = 0;
+    if (pitmVersion == 0) {
+        quint16 id = 0;
+        if (!file.u16be(pitm.offset + 12, &id))
+            return {};
+        primary = id;
+    } else if (!file.u32be(pitm.offset + 12, &primary)) {
+        return {};
+    }
+
+    int properties = 0;
+    for (qint64 offset = ipco.offset + 8; offset < ipco.offset + ipco.size; ++properties) {
+        quint32 size = 0;
+        if (!file.u32be(offset, &size) || size < 8)
+            return {};
+        offset += size;
+    }
+    QByteArray newProperties;
+    QList<int> newIndices;
+    if (irotQuarterTurns >= 0) {
+        newProperties += be32(9) + QByteArray("irot") + char(irotQuarterTurns & 3);
+        newIndices << ++properties;
+    }
+    if (imirAxis >= 0) {
+        newProperties += be32(9) + QByteArray("imir") + char(imirAxis & 1);
+        newIndices << ++properties;
+    }
+
+    // ipma: version, 24 flag bits, entry count, then per item its ID (16 bits before
+    // version 1), an association count and the associations, 8 or 16 bits each (flag 1)
+    quint8 ipmaVersion = 0, ipmaFlags = 0;
+    quint32 entries = 0;
+    if (!file.u8(ipma.offset + 8, &ipmaVersion) || !file.u8(ipma.offset + 11, &ipmaFlags)
+        || !file.u32be(ipma.offset + 12, &entries))
+        return {};
+    const bool wide = ipmaFlags & 1;
+    QByteArray associations;
+    for (int index : newIndices) {
+        if (wide)
+            associations += char(0x80 | (index >> 8)) + QByteArray(1, char(index & 0xff));
+        else if (index < 0x80)
+            associations += char(0x80 | index); // top bit: essential
+        else
+            return {};
+    }
+    // The alpha plane is an item of its own ('auxl' reference to the primary) and takes
+    // the same transforms, or it would no longer line up with the colours.
+    QList<quint32> targets = {primary};
+    const Box iref = findChild(file, metaBegin, metaEnd, "iref");
+    quint8 irefVersion = 0;
+    if (iref.found() && file.u8(iref.offset + 8, &irefVersion)) {
+        const int idBytes = irefVersion == 0 ? 2 : 4;
+        for (qint64 offset = iref.offset + 12; offset + 8 <= iref.offset + iref.size;) {
+            quint32 size = 0;
+            if (!file.u32be(offset, &size) || size < 8)
+                return {};
+            quint32 from = 0, to = 0;
+            quint16 from16 = 0, to16 = 0, count = 0;
+            const qint64 fromPos = offset + 8, countPos = fromPos + idBytes;
+            const bool ok = idBytes == 2 ? file.u16be(fromPos, &from16) : file.u32be(fromPos, &from);
+            if (!ok || !file.u16be(countPos, &count))
+                return {};
+            if (idBytes == 2)
+                from = from16;
+            for (quint16 i = 0; i < count; ++i) {
+                const qint64 toPos = countPos + 2 + qint64(i) * idBytes;
+                if (idBytes == 2 ? !file.u16be(toPos, &to16) : !file.u32be(toPos, &to))
+                    return {};
+                if (idBytes == 2)
+                    to = to16;
+                if (file.equals(offset + 4, "auxl", 4) && to == primary)
+                    targets << from;
+            }
+            offset += size;
+        }
+    }
+
+    struct Entry
+    {
+        qint64 countPos;
+        qint64 end;
+    };
+    QList<Entry> edits;
+    qint64 pos = ipma.offset + 16;
+    for (quint32 i = 0; i < entries; ++i) {
+        quint32 id = 0;
+        if (ipmaVersion < 1) {
+            quint16 id16 = 0;
+            if (!file.u16be(pos, &id16))
+                return {};
+            id = id16;
+            pos += 2;
+        } else {
+            if (!file.u32be(pos, &id))
+                return {};
+            pos += 4;
+        }
+        quint8 count = 0;
+        if (!file.u8(pos, &count))
+            return {};
+        const qint64 thisCount = pos;
+        pos += 1 + qint64(count) * (wide ? 2 : 1);
+        if (targets.contains(id))
+            edits.push_front({thisCount, pos}); // last first: earlier offsets stay valid
+    }
+    if (edits.isEmpty() || pos > ipma.offset + ipma.size)
+        return {};
+
+    const qint64 added = associations.size() * edits.size();
+    const qint64 delta = newProperties.size() + added;
+    QByteArray out = heif;
+    if (!shiftItemLocations(&out, iloc, delta))
+        return {};
+    put32(&out, ipma.offset, ipma.size + quint32(added));
+    for (const Entry &e : edits) {
+        out[e.countPos] = char(quint8(out[e.countPos]) + newIndices.size());
+        out.insert(e.end, associations);
+    }
+    put32(&out, ipco.offset, ipco.size + quint32(newProperties.size()));
+    out.insert(ipco.offset + ipco.size, newProperties);
+    put32(&out, iprp.offset, iprp.size + quint32(delta));
+    put32(&out, meta.offset, meta.size + quint32(delta));
+    return out;
+}
+
+QByteArray withHeifCodedSize(const QByteArray &heif, quint32 width, quint32 height)
+{
+    const ByteView file(heif);
+    const Box meta = findChild(file, 0, file.size(), "meta");
+    if (!meta.found())
+        return {};
+    const Box iprp = findChild(file, meta.offset + 12, meta.offset + meta.size, "iprp");
+    if (!iprp.found())
+        return {};
+    const Box ipco = findChild(file, iprp.offset + 8, iprp.offset + iprp.size, "ipco");
+    if (!ipco.found())
+        return {};
+    QByteArray out = heif;
+    int changed = 0;
+    for (qint64 offset = ipco.offset + 8; offset + 8 <= ipco.offset + ipco.size;) {
+        quint32 size = 0;
+        if (!file.u32be(offset, &size) || size < 8)
+            return {};
+        // ispe: full box header, then width and height, 32 bits each
+        if (file.equals(offset + 4, "ispe", 4) && size >= 20) {
+            put32(&out, offset + 12, width);
+            put32(&out, offset + 16, height);
+            ++changed;
+        }
+        offset += size;
+    }
+    return changed ? out : QByteArray();
+}
+
+QByteArray jxlHeaderOnly(quint32 width, quint32 height)
+{
+    // the codestream is read least significant bit first
+    QByteArray bits;
+    int used = 0;
+    auto put = [&](quint32 value, int count) {
+        for (int i = 0; i < count; ++i, ++used) {
+            if (used % 8 == 0)
+                bits += '\0';
+            if (value >> i & 1)
+                bits[used / 8] = char(quint8(bits[used / 8]) | 1 << (used % 8));
+        }
+    };
+    // SizeHeader: not small; each side as U32 with selector 3 = 1 + u(30); ratio 0
+    put(0, 1);
+    put(3, 2);
+    put(height - 1, 30);
+    put(0, 3);
+    put(3, 2);
+    put(width - 1, 30);
+    // ImageMetadata: all_default
+    put(1, 1);
+    return QByteArray("\xff\x0a", 2) + bits + QByteArray(16, '\0');
+}
+
+} // namespace ImageFixtures
