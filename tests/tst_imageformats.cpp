@@ -169,6 +169,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
+    void librariesLoadOnFirstUse();
     void formatsAreRegistered();
     void decodes_data();
     void decodes();
@@ -274,6 +275,29 @@ QString tst_ImageFormats::largeFile(const QString &suffix)
     }
     m_made.insert(key, out);
     return out;
+}
+
+static bool mapped(const char *library)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
+}
+
+// Every run of the program pays for the libraries it maps at start-up; libheif (with its
+// codecs) and libjxl come in only for a file of theirs.  Runs first, before any decode.
+void tst_ImageFormats::librariesLoadOnFirstUse()
+{
+    QVERIFY(!mapped("libheif.so"));
+    QVERIFY(!mapped("libjxl.so"));
+    QVERIFY(QImageReader::supportedImageFormats().contains("heic"));
+    QByteArray png = ImageFixtures::pngBytes(ImageFixtures::sourceImage(kSourceSize, Source::Alpha));
+    QBuffer buffer(&png);
+    QVERIFY(!QImageReader(&buffer).read().isNull());
+    QVERIFY(!QImage(file("jxl lossy")).isNull());
+    QVERIFY(!mapped("libheif.so"));
+    QVERIFY(mapped("libjxl.so"));
+    QVERIFY(!QImage(file("heic lossy")).isNull());
+    QVERIFY(mapped("libheif.so"));
 }
 
 void tst_ImageFormats::formatsAreRegistered()

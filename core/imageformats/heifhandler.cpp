@@ -5,13 +5,13 @@
 #include <QLoggingCategory>
 #include <QVariant>
 
-#include <libheif/heif.h>
 
 #include <array>
 #include <cstring>
 #include <vector>
 
 #include "byteview.h"
+#include "heiflibrary.h"
 #include "imagelimits.h"
 
 Q_LOGGING_CATEGORY(lcHeif, "glyphora.imageformats.heif")
@@ -77,10 +77,10 @@ HeifHandler::~HeifHandler()
 void HeifHandler::release()
 {
     if (m_primary)
-        heif_image_handle_release(m_primary);
+        m_lib->heif_image_handle_release(m_primary);
     m_primary = nullptr;
     if (m_context)
-        heif_context_free(m_context);
+        m_lib->heif_context_free(m_context);
     m_context = nullptr;
     m_data.clear();
 }
@@ -153,7 +153,10 @@ bool HeifHandler::parse()
         return false;
     }
 
-    m_context = heif_context_alloc();
+    m_lib = HeifLibrary::instance();
+    if (!m_lib)
+        return false;
+    m_context = m_lib->heif_context_alloc();
     if (!m_context) {
         qCWarning(lcHeif, "libheif could not make a context");
         return false;
@@ -161,27 +164,27 @@ bool HeifHandler::parse()
     const qint64 limit = ImageLimits::allocationLimitBytes();
     if (limit > 0) {
         const qint64 side = qMin<qint64>(kMaxHeifSide, limit / kBytesPerOutputPixel);
-        heif_context_set_maximum_image_size_limit(m_context, int(qMax<qint64>(1, side)));
+        m_lib->heif_context_set_maximum_image_size_limit(m_context, int(qMax<qint64>(1, side)));
     }
 
-    heif_error error = heif_context_read_from_memory_without_copy(
+    heif_error error = m_lib->heif_context_read_from_memory_without_copy(
             m_context, m_data.constData(), size_t(m_data.size()), nullptr);
     if (error.code != heif_error_Ok) {
         qCWarning(lcHeif) << "cannot read the file:" << heifMessage(error);
         return false;
     }
-    error = heif_context_get_primary_image_handle(m_context, &m_primary);
+    error = m_lib->heif_context_get_primary_image_handle(m_context, &m_primary);
     if (error.code != heif_error_Ok || !m_primary) {
         qCWarning(lcHeif) << "no primary image:" << heifMessage(error);
         return false;
     }
 
-    const int width = heif_image_handle_get_width(m_primary);
-    const int height = heif_image_handle_get_height(m_primary);
+    const int width = m_lib->heif_image_handle_get_width(m_primary);
+    const int height = m_lib->heif_image_handle_get_height(m_primary);
     // libheif decodes the coded size ('ispe') first and crops and rotates afterwards, so
     // both have to stay inside the limit
-    const int codedWidth = heif_image_handle_get_ispe_width(m_primary);
-    const int codedHeight = heif_image_handle_get_ispe_height(m_primary);
+    const int codedWidth = m_lib->heif_image_handle_get_ispe_width(m_primary);
+    const int codedHeight = m_lib->heif_image_handle_get_ispe_height(m_primary);
     if (width <= 0 || height <= 0) {
         qCWarning(lcHeif, "the primary image states no size (%d x %d)", width, height);
         return false;
@@ -194,8 +197,8 @@ bool HeifHandler::parse()
         return false;
     }
     m_size = QSize(width, height);
-    m_hasAlpha = heif_image_handle_has_alpha_channel(m_primary) != 0;
-    m_bitDepth = heif_image_handle_get_luma_bits_per_pixel(m_primary);
+    m_hasAlpha = m_lib->heif_image_handle_has_alpha_channel(m_primary) != 0;
+    m_bitDepth = m_lib->heif_image_handle_get_luma_bits_per_pixel(m_primary);
     if (m_bitDepth <= 0)
         m_bitDepth = 8;
     if (m_bitDepth > 16) {
@@ -211,7 +214,7 @@ bool HeifHandler::read(QImage *image)
         return false;
     m_read = true; // one image: a second read reports the end
 
-    const bool premultiplied = m_hasAlpha && heif_image_handle_is_premultiplied_alpha(m_primary);
+    const bool premultiplied = m_hasAlpha && m_lib->heif_image_handle_is_premultiplied_alpha(m_primary);
     const QImage::Format format = !m_hasAlpha ? QImage::Format_RGBX8888
             : premultiplied                  ? QImage::Format_RGBA8888_Premultiplied
                                              : QImage::Format_RGBA8888;
@@ -222,31 +225,31 @@ bool HeifHandler::read(QImage *image)
     }
 
     const bool deep = m_bitDepth > 8;
-    heif_decoding_options *options = heif_decoding_options_alloc();
+    heif_decoding_options *options = m_lib->heif_decoding_options_alloc();
     if (options)
         options->convert_hdr_to_8bit = 0; // reduced here, with rounding
     heif_image *decoded = nullptr;
-    const heif_error error = heif_decode_image(
+    const heif_error error = m_lib->heif_decode_image(
             m_primary, &decoded, heif_colorspace_RGB,
             deep ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RGBA, options);
-    heif_decoding_options_free(options);
+    m_lib->heif_decoding_options_free(options);
     if (error.code != heif_error_Ok || !decoded) {
         qCWarning(lcHeif) << "cannot decode the primary image:" << heifMessage(error);
         if (decoded)
-            heif_image_release(decoded);
+            m_lib->heif_image_release(decoded);
         return false;
     }
 
     int stride = 0;
-    const uint8_t *plane = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
-    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
-    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    const uint8_t *plane = m_lib->heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    const int width = m_lib->heif_image_get_width(decoded, heif_channel_interleaved);
+    const int height = m_lib->heif_image_get_height(decoded, heif_channel_interleaved);
     const int sourcePixelBytes = deep ? 8 : 4;
     if (!plane || width != m_size.width() || height != m_size.height() || stride <= 0
         || qint64(stride) < qint64(width) * sourcePixelBytes) {
         qCWarning(lcHeif, "libheif returned a %d x %d picture for a %d x %d image", width, height,
                   m_size.width(), m_size.height());
-        heif_image_release(decoded);
+        m_lib->heif_image_release(decoded);
         return false;
     }
 
@@ -260,7 +263,7 @@ bool HeifHandler::read(QImage *image)
             }
         }
     } else {
-        const int bits = heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved);
+        const int bits = m_lib->heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved);
         const std::vector<quint8> table = depthReductionTable(bits > 8 && bits <= 16 ? bits : 16);
         for (int y = 0; y < height; ++y) {
             const uint8_t *in = plane + qsizetype(y) * stride;
@@ -274,18 +277,18 @@ bool HeifHandler::read(QImage *image)
         }
     }
     // the decoded picture, not the file's header, says whether its colours carry the alpha
-    if (m_hasAlpha && (heif_image_is_premultiplied_alpha(decoded) != 0) != premultiplied) {
+    if (m_hasAlpha && (m_lib->heif_image_is_premultiplied_alpha(decoded) != 0) != premultiplied) {
         result.reinterpretAsFormat(premultiplied ? QImage::Format_RGBA8888
                                                  : QImage::Format_RGBA8888_Premultiplied);
     }
-    heif_image_release(decoded);
+    m_lib->heif_image_release(decoded);
 
-    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(m_primary);
+    const heif_color_profile_type profile = m_lib->heif_image_handle_get_color_profile_type(m_primary);
     if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
-        const size_t iccSize = heif_image_handle_get_raw_color_profile_size(m_primary);
+        const size_t iccSize = m_lib->heif_image_handle_get_raw_color_profile_size(m_primary);
         if (iccSize > 0 && iccSize <= kMaxIccBytes) {
             QByteArray icc(qsizetype(iccSize), Qt::Uninitialized);
-            if (heif_image_handle_get_raw_color_profile(m_primary, icc.data()).code == heif_error_Ok) {
+            if (m_lib->heif_image_handle_get_raw_color_profile(m_primary, icc.data()).code == heif_error_Ok) {
                 const QColorSpace space = QColorSpace::fromIccProfile(icc);
                 if (space.isValid())
                     result.setColorSpace(space);

@@ -5,6 +5,7 @@
 #include <QImageIOHandler>
 #include <QSize>
 
+class HeifLibrary;
 struct heif_context;
 struct heif_image_handle;
 
@@ -34,6 +35,7 @@ private:
     void release();
 
     ParseState m_state = ParseState::NotParsed;
+    const HeifLibrary *m_lib = nullptr;
     QByteArray m_data; // libheif reads it in place: kept while m_context lives
     heif_context *m_context = nullptr;
     heif_image_handle *m_primary = nullptr;

@@ -1,39 +1,41 @@
 #include "heifplugin.h"
 
-#include <libheif/heif.h>
-
 #include "heifhandler.h"
+#include "heiflibrary.h"
 
 namespace {
 
-// libheif may be built without one of the two codecs; a key whose codec is missing is
-// not claimed, so that another reader can have it.
+bool isKey(const QByteArray &format)
+{
+    return format == "heic" || format == "heif" || format == "avif";
+}
+
+// libheif may be built without one of the two codecs; a file whose codec is missing is
+// not claimed, so that another reader can have it.  Asking loads the library, so it is
+// asked only for a file at hand.
 bool decodes(const QByteArray &format)
 {
+    const HeifLibrary *lib = HeifLibrary::instance();
+    if (!lib)
+        return false;
     if (format == "avif")
-        return heif_have_decoder_for_format(heif_compression_AV1) != 0;
-    if (format == "heic" || format == "heif")
-        return heif_have_decoder_for_format(heif_compression_HEVC) != 0;
-    return false;
+        return lib->heif_have_decoder_for_format(heif_compression_AV1) != 0;
+    return lib->heif_have_decoder_for_format(heif_compression_HEVC) != 0;
 }
 
 } // namespace
 
-HeifPlugin::HeifPlugin()
-{
-    heif_init(nullptr);
-}
-
-HeifPlugin::~HeifPlugin()
-{
-    heif_deinit();
-}
-
 QImageIOPlugin::Capabilities HeifPlugin::capabilities(QIODevice *device,
                                                       const QByteArray &format) const
 {
-    if (!format.isEmpty())
-        return decodes(format.toLower()) ? CanRead : Capabilities();
+    if (!format.isEmpty()) {
+        const QByteArray key = format.toLower();
+        if (!isKey(key))
+            return {};
+        // a question about the format alone (the list of readable formats) is answered
+        // without loading libheif
+        return !device || decodes(key) ? CanRead : Capabilities();
+    }
     if (!device || !device->isOpen())
         return {};
     QByteArray detected;

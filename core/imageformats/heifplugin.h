@@ -9,9 +9,6 @@ class HeifPlugin : public QImageIOPlugin
     Q_PLUGIN_METADATA(IID QImageIOHandlerFactoryInterface_iid FILE "heif.json")
 
 public:
-    HeifPlugin();
-    ~HeifPlugin() override;
-
     Capabilities capabilities(QIODevice *device, const QByteArray &format) const override;
     QImageIOHandler *create(QIODevice *device, const QByteArray &format = QByteArray()) const override;
 };

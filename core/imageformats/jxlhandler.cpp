@@ -6,14 +6,13 @@
 #include <QThread>
 #include <QVariant>
 
-#include <jxl/encode.h> // JxlColorEncodingSetToSRGB
-#include <jxl/resizable_parallel_runner.h>
 
 #include <cstdlib>
 #include <new>
 
 #include "byteview.h"
 #include "imagelimits.h"
+#include "jxllibrary.h"
 
 Q_LOGGING_CATEGORY(lcJxl, "glyphora.imageformats.jxl")
 
@@ -75,10 +74,10 @@ JxlHandler::~JxlHandler()
 void JxlHandler::release()
 {
     if (m_decoder)
-        JxlDecoderDestroy(m_decoder);
+        m_lib->JxlDecoderDestroy(m_decoder);
     m_decoder = nullptr;
     if (m_runner)
-        JxlResizableParallelRunnerDestroy(m_runner);
+        m_lib->JxlResizableParallelRunnerDestroy(m_runner);
     m_runner = nullptr;
     m_data.clear();
 }
@@ -126,33 +125,36 @@ bool JxlHandler::parse()
     }
 
     m_budget.limit = quint64(ImageLimits::allocationLimitBytes()) * kDecoderBytesPerImageByte;
+    m_lib = JxlLibrary::instance();
+    if (!m_lib)
+        return false;
     m_memory.opaque = &m_budget;
     m_memory.alloc = budgetAlloc;
     m_memory.free = budgetFree;
-    m_decoder = JxlDecoderCreate(&m_memory);
-    m_runner = JxlResizableParallelRunnerCreate(nullptr);
+    m_decoder = m_lib->JxlDecoderCreate(&m_memory);
+    m_runner = m_lib->JxlResizableParallelRunnerCreate(nullptr);
     if (!m_decoder || !m_runner) {
         qCWarning(lcJxl, "libjxl could not make a decoder");
         return false;
     }
-    if (JxlDecoderSetParallelRunner(m_decoder, JxlResizableParallelRunner, m_runner)
+    if (m_lib->JxlDecoderSetParallelRunner(m_decoder, m_lib->JxlResizableParallelRunner, m_runner)
                 != JXL_DEC_SUCCESS
-        || JxlDecoderSubscribeEvents(m_decoder,
+        || m_lib->JxlDecoderSubscribeEvents(m_decoder,
                                      JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING
                                              | JXL_DEC_FULL_IMAGE)
                 != JXL_DEC_SUCCESS
-        || JxlDecoderSetInput(m_decoder, reinterpret_cast<const uint8_t *>(m_data.constData()),
+        || m_lib->JxlDecoderSetInput(m_decoder, reinterpret_cast<const uint8_t *>(m_data.constData()),
                               size_t(m_data.size()))
                 != JXL_DEC_SUCCESS) {
         qCWarning(lcJxl, "libjxl refused its set-up");
         return false;
     }
-    JxlDecoderCloseInput(m_decoder);
+    m_lib->JxlDecoderCloseInput(m_decoder);
 
     // the basic info is all that is parsed here: the picture is decoded in read()
-    const JxlDecoderStatus status = JxlDecoderProcessInput(m_decoder);
+    const JxlDecoderStatus status = m_lib->JxlDecoderProcessInput(m_decoder);
     if (status != JXL_DEC_BASIC_INFO
-        || JxlDecoderGetBasicInfo(m_decoder, &m_info) != JXL_DEC_SUCCESS) {
+        || m_lib->JxlDecoderGetBasicInfo(m_decoder, &m_info) != JXL_DEC_SUCCESS) {
         qCWarning(lcJxl, "no image header (libjxl status %d)", int(status));
         return false;
     }
@@ -166,8 +168,8 @@ bool JxlHandler::parse()
     }
     m_size = QSize(int(width), int(height));
     const int threads = qMin<int>(qMax(1, QThread::idealThreadCount()),
-                                  int(JxlResizableParallelRunnerSuggestThreads(width, height)));
-    JxlResizableParallelRunnerSetThreads(m_runner, size_t(threads));
+                                  int(m_lib->JxlResizableParallelRunnerSuggestThreads(width, height)));
+    m_lib->JxlResizableParallelRunnerSetThreads(m_runner, size_t(threads));
     return true;
 }
 
@@ -193,23 +195,23 @@ bool JxlHandler::read(QImage *image)
     QByteArray icc;
     bool done = false;
     for (int event = 0; event < kMaxDecoderEvents && !done; ++event) {
-        const JxlDecoderStatus status = JxlDecoderProcessInput(m_decoder);
+        const JxlDecoderStatus status = m_lib->JxlDecoderProcessInput(m_decoder);
         switch (status) {
         case JXL_DEC_COLOR_ENCODING: {
             // pictures kept in the codec's own colour space are asked for in sRGB; the
             // others come out in their own, described by the profile
             if (!m_info.uses_original_profile) {
                 JxlColorEncoding srgb;
-                JxlColorEncodingSetToSRGB(&srgb, m_info.num_color_channels < 3);
-                JxlDecoderSetPreferredColorProfile(m_decoder, &srgb);
+                m_lib->JxlColorEncodingSetToSRGB(&srgb, m_info.num_color_channels < 3);
+                m_lib->JxlDecoderSetPreferredColorProfile(m_decoder, &srgb);
             }
             size_t iccSize = 0;
-            if (JxlDecoderGetICCProfileSize(m_decoder, &pixelFormat, JXL_COLOR_PROFILE_TARGET_DATA,
+            if (m_lib->JxlDecoderGetICCProfileSize(m_decoder, &pixelFormat, JXL_COLOR_PROFILE_TARGET_DATA,
                                             &iccSize)
                         == JXL_DEC_SUCCESS
                 && iccSize > 0 && iccSize <= kMaxIccBytes) {
                 icc.resize(qsizetype(iccSize));
-                if (JxlDecoderGetColorAsICCProfile(m_decoder, &pixelFormat,
+                if (m_lib->JxlDecoderGetColorAsICCProfile(m_decoder, &pixelFormat,
                                                    JXL_COLOR_PROFILE_TARGET_DATA,
                                                    reinterpret_cast<uint8_t *>(icc.data()), iccSize)
                     != JXL_DEC_SUCCESS)
@@ -219,14 +221,14 @@ bool JxlHandler::read(QImage *image)
         }
         case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
             size_t needed = 0;
-            if (JxlDecoderImageOutBufferSize(m_decoder, &pixelFormat, &needed) != JXL_DEC_SUCCESS
+            if (m_lib->JxlDecoderImageOutBufferSize(m_decoder, &pixelFormat, &needed) != JXL_DEC_SUCCESS
                 || needed != size_t(result.sizeInBytes())) {
                 qCWarning(lcJxl, "libjxl wants %zu bytes for a %d x %d image", needed,
                           m_size.width(), m_size.height());
                 release();
                 return false;
             }
-            if (JxlDecoderSetImageOutBuffer(m_decoder, &pixelFormat, result.bits(), needed)
+            if (m_lib->JxlDecoderSetImageOutBuffer(m_decoder, &pixelFormat, result.bits(), needed)
                 != JXL_DEC_SUCCESS) {
                 qCWarning(lcJxl, "libjxl refused the output buffer");
                 release();

@@ -8,6 +8,8 @@
 #include <jxl/decode.h>
 #include <jxl/memory_manager.h>
 
+class JxlLibrary;
+
 // Reads the first frame of a JPEG XL file (bare codestream or container) through libjxl:
 // full resolution, alpha kept, the stated orientation applied, 8 bits per channel.
 class JxlHandler : public QImageIOHandler
@@ -40,6 +42,7 @@ private:
     void release();
 
     ParseState m_state = ParseState::NotParsed;
+    const JxlLibrary *m_lib = nullptr;
     QByteArray m_data; // libjxl reads it in place while the decoder lives
     JxlDecoder *m_decoder = nullptr;
     void *m_runner = nullptr;
