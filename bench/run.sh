@@ -131,5 +131,8 @@ for name in ("photo", "soft", "wide", "drawing"):
         print(f"  goal: peak memory <= Pillow's: {'met' if ok else 'MISSED'}")
     print()
 PY
+# HEIC, AVIF and JPEG XL made from soft.png, against PNG and their reference decoders
+"$bench/photo-formats.sh" "$work" "$cli" "$out"
+
 echo "Reduced-size JPEG decode against the full decode (largest channel difference, 0-255):"
 "$diff" "$work/in/photo.jpg"
