@@ -9,3 +9,17 @@ glyphora_add_test(tst_winedlls SOURCES tst_winedlls.cpp LIBS glyphora_core)
 glyphora_add_test(tst_iconlisting SOURCES tst_iconlisting.cpp LIBS glyphora_core glyphora_testpe)
 glyphora_add_test(tst_clilistextract SOURCES tst_clilistextract.cpp LIBS glyphora_testpe)
 add_dependencies(tst_clilistextract glyphora-cli)
+glyphora_add_test(tst_mingwdlls SOURCES tst_mingwdlls.cpp LIBS glyphora_core)
+
+# The same readers' tests under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# fuzz targets for about a minute each.  Both build trees of their own, so they run once,
+# from the ordinary build.
+if(NOT GLYPHORA_SANITIZE)
+    add_test(NAME sanitized_readers
+        COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/run-sanitized-readers.sh ${CMAKE_SOURCE_DIR}
+                ${CMAKE_BINARY_DIR}/sanitized)
+    set_tests_properties(sanitized_readers PROPERTIES RUN_SERIAL TRUE TIMEOUT 1800)
+    add_test(NAME fuzz_readers
+        COMMAND ${CMAKE_SOURCE_DIR}/fuzz/run-fuzzers.sh 60 ${CMAKE_BINARY_DIR}/fuzz)
+    set_tests_properties(fuzz_readers PROPERTIES RUN_SERIAL TRUE TIMEOUT 1800 SKIP_RETURN_CODE 77)
+endif()
