@@ -19,7 +19,7 @@ namespace {
 constexpr qint64 kIcoHeaderBytes = 6;
 constexpr qint64 kIcoEntryBytes = 16;
 // Saves are mostly waiting for the disk to confirm; a few at once hide that wait.
-constexpr int kParallelSaves = 4;
+constexpr int kParallelSaves = 16;
 
 void appendU16(QByteArray& out, quint16 value)
 {

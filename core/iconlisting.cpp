@@ -3,11 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QThreadPool>
 #include <QtDebug>
 
 #include "bytereader.h"
 #include "icondecoder.h"
 #include "icongroupdirectory.h"
+#include "imagealloc.h"
 #include "iconmodule.h"
 #include "peresourcereader.h"
 #include "systemresources.h"
@@ -26,18 +28,19 @@ public:
     explicit DecodeBudget(qint64 fileSize) : m_input(kInputBudgetFactor * fileSize + (1 << 20)) {}
 
     // False (with one warning) once the payload would take the input over its budget or
-    // the images already kept are over theirs.
-    bool admit(qint64 payloadBytes)
+    // the images (already kept, plus what this one is expected to need) over theirs.
+    bool admit(qint64 payloadBytes, qint64 expectedImageBytes = 0)
     {
         if (m_exhausted)
             return false;
-        if (payloadBytes > m_input || m_images > kMaxListingImageBytes) {
+        if (payloadBytes > m_input || m_images + expectedImageBytes > kMaxListingImageBytes) {
             qWarning() << "Warning: The images of this file exceed what one listing decodes;"
                           " the rest is skipped.";
             m_exhausted = true;
             return false;
         }
         m_input -= payloadBytes;
+        m_images += expectedImageBytes;
         return true;
     }
 
@@ -61,6 +64,32 @@ QImage decodeWithFallback(const QByteArray& payload, int width, int height, bool
     }
     *viaQt = false;
     return decodeModuleDib(payload, width, height, bitCount);
+}
+
+// What decoding a payload will allocate at most, from its own header: a PNG's IHDR
+// width and height (big-endian, at 16 and 20), a DIB's biWidth by biHeight / 2, each side
+// capped where the decoders refuse it; 4 bytes a pixel.
+qint64 estimatedImageBytes(const QByteArray& payload)
+{
+    const ByteReader bytes(payload);
+    qint64 width = 0;
+    qint64 height = 0;
+    if (IconDecoder::isPngPayload(payload)) {
+        auto be32 = [&](qint64 at) {
+            qint64 value = 0;
+            for (int i = 0; i < 4; ++i)
+                value = (value << 8) | bytes.u8(at + i).value_or(0);
+            return value;
+        };
+        width = be32(16);
+        height = be32(20);
+    } else {
+        width = bytes.i32le(4).value_or(0);
+        height = bytes.i32le(8).value_or(0) / 2;
+    }
+    if (width <= 0 || height <= 0)
+        return 0;
+    return qMin<qint64>(width, kMaxImageSide) * qMin<qint64>(height, kMaxImageSide) * 4;
 }
 
 } // namespace
@@ -136,6 +165,20 @@ bool listFileIcons(const QString& path, QList<IconGroupRecord>& records)
     if (!SystemResources::readIconResourcesOrMun(path, resources))
         return false;
     DecodeBudget budget(QFileInfo(path).size());
+
+    // The directory walk, with its log lines, in order; the decoding of the images it
+    // admits is spread over the cores; the results join their records in walk order, so
+    // each record's entries and best image are those of a decode one by one.
+    struct Pending
+    {
+        qsizetype record;
+        const QByteArray* payload;
+        int entryNumber;
+        int bitCount;
+        IconGroupRecord decoded;
+    };
+    QList<Pending> pending;
+    QList<IconGroupRecord> found;
     int entryNumber = 0;
     for (const QByteArray& groupBytes : qAsConst(resources.groups)) {
         const ByteReader group(groupBytes);
@@ -158,18 +201,33 @@ bool listFileIcons(const QString& path, QList<IconGroupRecord>& records)
             const auto icon = resources.icons.constFind(entry->iconId);
             if (icon == resources.icons.cend())
                 continue;
-            if (!budget.admit(icon->size()))
+            if (!budget.admit(icon->size(), estimatedImageBytes(*icon)))
                 break;
             qDebug() << "i: " << j;
             record.id = entry->iconId;
-            const qsizetype before = record.entries.size();
-            decodeIconEntry(*icon, entryNumber, record, entry->bitCount);
-            if (record.entries.size() > before)
-                budget.keep(record.entries.last().image);
+            pending.append({found.size(), &*icon, entryNumber, entry->bitCount, {}});
             ++entryNumber;
         }
-        records.append(record);
+        found.append(record);
     }
+
+    QThreadPool pool;
+    for (Pending& item : pending) {
+        Pending* task = &item;
+        pool.start([task] {
+            decodeIconEntry(*task->payload, task->entryNumber, task->decoded, task->bitCount);
+        });
+    }
+    pool.waitForDone();
+    for (const Pending& item : qAsConst(pending)) {
+        IconGroupRecord& record = found[item.record];
+        for (const IconImageEntry& entry : item.decoded.entries) {
+            record.entries.append(entry);
+            if (record.image.width() < entry.image.width())
+                record.image = entry.image;
+        }
+    }
+    records.append(found);
     if (entryNumber == 0)
         qInfo() << "No icons found in the file.";
     return true;

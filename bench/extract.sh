@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Times the extraction roads on wine's 64-bit shell32.dll (184 icon groups), process to
+# process, in one run:
+#   - listing: `glyphora-cli list` (every image of every group read and decoded, as the
+#     Extract tab's parsed-file listing does) against the peer pipeline: `wrestool -x -t14`
+#     into .ico files, then Pillow opening every frame of each;
+#   - extraction: `glyphora-cli extract` (every group as its own .ico, each saved
+#     atomically) against `wrestool -x -t14`.
+#
+#   bench/extract.sh [BUILD_DIR]        (default: build)
+#
+# Prints each median wall time (hyperfine), the mean CPU time, the peak resident memory
+# (/usr/bin/time, the largest of three runs), the ratios, and the bytes of the images the
+# listing decodes (width x height x 4 for every entry), against which its peak memory is
+# held.  RUNS=n changes the number of timed runs (default 15).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+cli=$(realpath "$build/bin/glyphora-cli")
+runs=${RUNS:-15}
+dll=${SHELL32:-/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll}
+
+for tool in hyperfine /usr/bin/time wrestool /usr/bin/python3; do
+    command -v "$tool" >/dev/null || { echo "bench: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+done
+[ -f "$dll" ] || { echo "bench: $dll is missing (wine64)" >&2; exit 1; }
+
+work=${BENCH_DIR:-$build/bench-extract}
+rm -rf "$work"
+mkdir -p "$work/peer" "$work/ours" "$work/wrestool"
+work=$(realpath "$work")
+
+cat > "$work/pillow-frames.py" <<'PY'
+import glob, sys
+from PIL import Image
+count = 0
+for path in sorted(glob.glob(sys.argv[1] + "/*.ico")):
+    with Image.open(path) as im:
+        for i in range(len(im.ico.entry)):
+            im.ico.frame(i).load()
+            count += 1
+print(count)
+PY
+peer_list="rm -rf $work/peer/* && wrestool -x -t14 -o $work/peer $dll && /usr/bin/python3 $work/pillow-frames.py $work/peer"
+ours_list="$cli -q list $dll"
+ours_extract="rm -rf $work/ours/* && $cli -q extract $dll -o $work/ours/shell32.ico"
+peer_extract="rm -rf $work/wrestool/* && wrestool -x -t14 -o $work/wrestool $dll"
+
+peak() {
+    local best=0 kb
+    for _ in 1 2 3; do
+        kb=$( /usr/bin/time -f '%M' sh -c "$1" 2>&1 >/dev/null | tail -1 )
+        [ "$kb" -gt "$best" ] && best=$kb
+    done
+    echo "$best"
+}
+
+echo "uptime: $(uptime)"
+hyperfine -w 2 -r "$runs" --export-json "$work/list.json" \
+    -n glyphora "$ours_list" -n wrestool+pillow "$peer_list" >/dev/null
+hyperfine -w 2 -r "$runs" --export-json "$work/extract.json" \
+    -n glyphora "$ours_extract" -n wrestool "$peer_extract" >/dev/null
+{
+    echo "list glyphora $(peak "$ours_list")"
+    echo "list wrestool+pillow $(peak "$peer_list")"
+    echo "extract glyphora $(peak "$ours_extract")"
+    echo "extract wrestool $(peak "$peer_extract")"
+} > "$work/peaks.txt"
+"$cli" -q list --json "$dll" > "$work/list-output.json"
+groups_ours=$(ls "$work/ours" | wc -l)
+groups_peer=$(ls "$work/wrestool" | wc -l)
+
+/usr/bin/python3 - "$work" "$groups_ours" "$groups_peer" <<'PY'
+import json, os, sys
+work, ours_files, peer_files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+peaks = {}
+for line in open(os.path.join(work, "peaks.txt")):
+    bench, label, kb = line.split()
+    peaks[(bench, label)] = int(kb)
+listing = json.load(open(os.path.join(work, "list-output.json")))
+images = sum(e["width"] * e["height"] * 4 for g in listing["groups"] for e in g["entries"])
+entries = sum(len(g["entries"]) for g in listing["groups"])
+goals = {"list": 5.0, "extract": 3.0}
+titles = {"list": "listing: every image of every group decoded",
+          "extract": "extraction: every group as an .ico file"}
+for bench in ("list", "extract"):
+    data = json.load(open(os.path.join(work, bench + ".json")))["results"]
+    med = {r["command"]: r["median"] * 1000 for r in data}
+    cpu = {r["command"]: (r["user"] + r["system"]) * 1000 for r in data}
+    print(titles[bench])
+    print(f"  {'tool':18} {'median ms':>10} {'cpu ms':>8} {'peak MB':>8} {'x slower (wall)':>16} {'x (cpu)':>8}")
+    for label, m in med.items():
+        mb = peaks[(bench, label)] / 1024
+        ratio = "" if label == "glyphora" else f"{m / med['glyphora']:.2f}"
+        cratio = "" if label == "glyphora" else f"{cpu[label] / cpu['glyphora']:.2f}"
+        print(f"  {label:18} {m:10.1f} {cpu[label]:8.1f} {mb:8.1f} {ratio:>16} {cratio:>8}")
+    peer = [k for k in med if k != "glyphora"][0]
+    got = med[peer] / med["glyphora"]
+    print(f"  goal: >= {goals[bench]}x faster than {peer}: {got:.2f}x {'met' if got >= goals[bench] else 'MISSED'}")
+    if bench == "list":
+        ours = peaks[("list", "glyphora")] * 1024
+        print(f"  {len(listing['groups'])} groups, {entries} images, {images / 2**20:.1f} MB decoded")
+        print(f"  goal: peak memory < 3x the decoded images ({3 * images / 2**20:.1f} MB): "
+              f"{ours / 2**20:.1f} MB, {ours / images:.2f}x {'met' if ours < 3 * images else 'MISSED'}")
+    else:
+        print(f"  files written: glyphora {ours_files}, wrestool {peer_files}")
+    print()
+PY
