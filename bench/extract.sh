@@ -27,8 +27,15 @@ done
 
 work=${BENCH_DIR:-$build/bench-extract}
 rm -rf "$work"
-mkdir -p "$work/peer" "$work/ours" "$work/wrestool"
+mkdir -p "$work"
 work=$(realpath "$work")
+# The icons go to tmpfs unless BENCH_OUT names another folder: every file glyphora-cli
+# writes is flushed (fdatasync, through QSaveFile) before it is renamed into place, and
+# on a busy disk that flush, which wrestool never pays, is what the run would measure.
+out=${BENCH_OUT:-/dev/shm/glyphora-bench-extract}
+rm -rf "$out"
+mkdir -p "$out/peer" "$out/ours" "$out/wrestool"
+out=$(realpath "$out")
 
 cat > "$work/pillow-frames.py" <<'PY'
 import glob, sys
@@ -41,10 +48,10 @@ for path in sorted(glob.glob(sys.argv[1] + "/*.ico")):
             count += 1
 print(count)
 PY
-peer_list="rm -rf $work/peer/* && wrestool -x -t14 -o $work/peer $dll && /usr/bin/python3 $work/pillow-frames.py $work/peer"
+peer_list="rm -rf $out/peer/* && wrestool -x -t14 -o $out/peer $dll && /usr/bin/python3 $work/pillow-frames.py $out/peer"
 ours_list="$cli -q list $dll"
-ours_extract="rm -rf $work/ours/* && $cli -q extract $dll -o $work/ours/shell32.ico"
-peer_extract="rm -rf $work/wrestool/* && wrestool -x -t14 -o $work/wrestool $dll"
+ours_extract="rm -rf $out/ours/* && $cli -q extract $dll -o $out/ours/shell32.ico"
+peer_extract="rm -rf $out/wrestool/* && wrestool -x -t14 -o $out/wrestool $dll"
 
 peak() {
     local best=0 kb
@@ -67,8 +74,8 @@ hyperfine -w 2 -r "$runs" --export-json "$work/extract.json" \
     echo "extract wrestool $(peak "$peer_extract")"
 } > "$work/peaks.txt"
 "$cli" -q list --json "$dll" > "$work/list-output.json"
-groups_ours=$(ls "$work/ours" | wc -l)
-groups_peer=$(ls "$work/wrestool" | wc -l)
+groups_ours=$(ls "$out/ours" | wc -l)
+groups_peer=$(ls "$out/wrestool" | wc -l)
 
 /usr/bin/python3 - "$work" "$groups_ours" "$groups_peer" <<'PY'
 import json, os, sys
