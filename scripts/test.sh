@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+# wine's 32-bit libraries serve the PE reader's tests as outside PE32 files
+tests/fetch-wine32-dlls.sh build/wine32
 cd build
 # The widget tests need a display; give them a virtual one when there is none.
 if [ -z "${DISPLAY:-}" ]; then

@@ -26,6 +26,8 @@ const char* const kWineFolders[] = {
     "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows",
     "/usr/lib/x86_64-linux-gnu/wine/i386-windows",
     "/usr/lib/i386-linux-gnu/wine/i386-windows",
+    // unpacked by tests/fetch-wine32-dlls.sh where the 32-bit wine is not installed
+    GLYPHORA_BINARY_DIR "/wine32/i386-windows",
 };
 
 QByteArray run(const QString& program, const QStringList& args, bool* ok = nullptr)
