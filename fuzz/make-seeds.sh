@@ -39,3 +39,21 @@ for f in "$work"/*_14_*.ico; do
     [ -f "$f" ] && cp "$f" "$out/ico/"
 done
 echo "make-seeds: $(ls "$out"/pe | wc -l) PE, $n DIB/PNG, $(ls "$out"/ico | wc -l) .ico seeds"
+
+# HEIF, AVIF and JPEG XL seeds, made by Debian's encoders from a small picture with alpha.
+mkdir -p "$out"/heif "$out"/jxl
+if command -v heif-enc >/dev/null && command -v cjxl >/dev/null; then
+    /usr/bin/python3 -c "
+import sys
+from PIL import Image
+img = Image.new('RGBA', (48, 32))
+img.putdata([(x * 5, y * 8, (x + y) * 3, 255 - x * 4) for y in range(32) for x in range(48)])
+img.save(sys.argv[1])" "$work/photo.png"
+    heif-enc -q 50 -o "$out/heif/lossy.heic" "$work/photo.png" >/dev/null
+    heif-enc -q 50 -A -o "$out/heif/lossy.avif" "$work/photo.png" >/dev/null
+    heif-enc -L -p chroma=444 --matrix_coefficients=0 -o "$out/heif/lossless.heic" "$work/photo.png" >/dev/null
+    cjxl "$work/photo.png" "$out/jxl/lossy.jxl" >/dev/null 2>&1
+    cjxl -d 0 "$work/photo.png" "$out/jxl/lossless.jxl" >/dev/null 2>&1
+    cjxl --container=1 "$work/photo.png" "$out/jxl/container.jxl" >/dev/null 2>&1
+fi
+echo "make-seeds: $(ls "$out"/heif | wc -l) HEIF/AVIF, $(ls "$out"/jxl | wc -l) JPEG XL seeds"

@@ -15,6 +15,7 @@ cmake --build "$build" -j2
 
 # ASan's leak check at exit, UBSan's reports fatal (the build makes them so).
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/lsan-suppressions.txt}
 export QT_QPA_PLATFORM=offscreen
 status=0
 run() {
@@ -35,4 +36,6 @@ run fuzz_peresources "$build/seeds/pe"
 run fuzz_decodeiconentry "$build/seeds/dib"
 run fuzz_decodemoduledib "$build/seeds/moduledib"
 run fuzz_icolisting "$build/seeds/ico"
+run fuzz_heifreader "$build/seeds/heif"
+run fuzz_jxlreader "$build/seeds/jxl"
 exit $status
