@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 namespace Cli {
 
 // Exit statuses shared by every subcommand.
@@ -22,6 +24,17 @@ void setQuiet(bool quiet);
 void printError(const QString& text);
 // Prints a usage error and the hint to --help on stderr; returns kExitUsage.
 int usageError(const QString& text);
+
+// The arguments of a command that takes one file and one output: FILE -o|--output OUT,
+// --output=OUT, -q|--quiet, -h|--help and "--" to end the options.  Returns the exit
+// status when the command should end here (help shown, or a usage error), else nothing.
+struct FileAndOutput
+{
+    QString file;
+    QString output;
+};
+std::optional<int> parseFileAndOutput(const QString& command, const QStringList& args,
+                                      const QString& usage, FileAndOutput& parsed);
 
 // glyphora-cli ico INPUT -o OUTPUT.ico
 int runIco(const QStringList& args);

@@ -24,45 +24,11 @@ QString extractUsage()
 
 int runExtract(const QStringList& args)
 {
-    QString input;
-    QString output;
-    bool outputGiven = false;
-    bool optionsEnded = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            if (arg == QLatin1String("--")) {
-                optionsEnded = true;
-            } else if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
-                if (i + 1 >= args.size())
-                    return usageError(QStringLiteral("extract: %1 needs a file name").arg(arg));
-                if (outputGiven)
-                    return usageError(QStringLiteral("extract: more than one output given"));
-                output = args.at(++i);
-                outputGiven = true;
-            } else if (arg.startsWith(QLatin1String("--output="))) {
-                if (outputGiven)
-                    return usageError(QStringLiteral("extract: more than one output given"));
-                output = arg.mid(int(qstrlen("--output=")));
-                outputGiven = true;
-            } else if (arg == QLatin1String("-q") || arg == QLatin1String("--quiet")) {
-                setQuiet(true);
-            } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-                std::fputs(qPrintable(extractUsage()), stdout);
-                return kExitOk;
-            } else {
-                return usageError(QStringLiteral("extract: unknown option '%1'").arg(arg));
-            }
-            continue;
-        }
-        if (!input.isEmpty())
-            return usageError(QStringLiteral("extract: more than one file given ('%1')").arg(arg));
-        input = arg;
-    }
-    if (input.isEmpty())
-        return usageError(QStringLiteral("extract: no file given"));
-    if (!outputGiven || output.isEmpty())
-        return usageError(QStringLiteral("extract: no output given (-o OUTPUT.ico)"));
+    FileAndOutput parsed;
+    if (const auto status = parseFileAndOutput(QStringLiteral("extract"), args, extractUsage(), parsed))
+        return *status;
+    const QString& input = parsed.file;
+    const QString& output = parsed.output;
     if (!QFileInfo(input).isFile()) {
         printError(QStringLiteral("extract: %1: no such file").arg(input));
         return kExitFailed;

@@ -75,6 +75,49 @@ int usageError(const QString& text)
     return kExitUsage;
 }
 
+std::optional<int> parseFileAndOutput(const QString& command, const QStringList& args,
+                                      const QString& usage, FileAndOutput& parsed)
+{
+    bool outputGiven = false;
+    bool optionsEnded = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            if (arg == QLatin1String("--")) {
+                optionsEnded = true;
+            } else if (arg == QLatin1String("-o") || arg == QLatin1String("--output")
+                       || arg.startsWith(QLatin1String("--output="))) {
+                if (outputGiven)
+                    return usageError(QStringLiteral("%1: more than one output given").arg(command));
+                if (arg.startsWith(QLatin1String("--output="))) {
+                    parsed.output = arg.mid(int(qstrlen("--output=")));
+                } else {
+                    if (i + 1 >= args.size())
+                        return usageError(QStringLiteral("%1: %2 needs a file name").arg(command, arg));
+                    parsed.output = args.at(++i);
+                }
+                outputGiven = true;
+            } else if (arg == QLatin1String("-q") || arg == QLatin1String("--quiet")) {
+                setQuiet(true);
+            } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+                std::fputs(qPrintable(usage), stdout);
+                return kExitOk;
+            } else {
+                return usageError(QStringLiteral("%1: unknown option '%2'").arg(command, arg));
+            }
+            continue;
+        }
+        if (!parsed.file.isEmpty())
+            return usageError(QStringLiteral("%1: more than one file given ('%2')").arg(command, arg));
+        parsed.file = arg;
+    }
+    if (parsed.file.isEmpty())
+        return usageError(QStringLiteral("%1: no file given").arg(command));
+    if (!outputGiven || parsed.output.isEmpty())
+        return usageError(QStringLiteral("%1: no output given (-o OUTPUT.ico)").arg(command));
+    return std::nullopt;
+}
+
 } // namespace Cli
 
 int main(int argc, char** argv)
