@@ -12,30 +12,12 @@
 
 #include <unistd.h>
 
+#include "processrun.h"
+
 namespace {
 
 const QString kCli = QStringLiteral(GLYPHORA_BINARY_DIR "/bin/glyphora-cli");
 const QByteArray kOldIcon("an icon written earlier");
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run run(const QString& program, const QStringList& args)
-{
-    QProcess process;
-    process.start(program, args);
-    Run result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
 
 Run cli(const QStringList& args)
 {

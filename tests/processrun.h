@@ -1,0 +1,27 @@
+#pragma once
+
+// Runs a program to its end, as a build script would, and keeps what it said.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+
+struct Run
+{
+    int exitCode = -1;  // -1: did not finish in a minute, or crashed
+    QByteArray out;
+    QByteArray err;
+};
+
+inline Run run(const QString& program, const QStringList& args)
+{
+    QProcess process;
+    process.start(program, args);
+    Run result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
