@@ -453,4 +453,196 @@ QByteArray jxlHeaderOnly(quint32 width, quint32 height)
     return QByteArray("\xff\x0a", 2) + bits + QByteArray(16, '\0');
 }
 
+namespace {
+
+// Bits written most significant first, as AV1 and HEVC headers are.
+class BitWriter
+{
+public:
+    void put(quint64 value, int count)
+    {
+        for (int i = count - 1; i >= 0; --i) {
+            if (m_used % 8 == 0)
+                m_bytes += '\0';
+            if (value >> i & 1)
+                m_bytes[m_used / 8] = char(quint8(m_bytes[m_used / 8]) | 0x80 >> (m_used % 8));
+            ++m_used;
+        }
+    }
+    // HEVC's ue(v)
+    void expGolomb(quint64 value)
+    {
+        int bits = 0;
+        while ((value + 1) >> (bits + 1))
+            ++bits;
+        put(0, bits);
+        put(value + 1, bits + 1);
+    }
+    // The stop bit and zeros up to the byte boundary.
+    QByteArray finished()
+    {
+        put(1, 1);
+        while (m_used % 8)
+            put(0, 1);
+        return m_bytes;
+    }
+
+private:
+    QByteArray m_bytes;
+    int m_used = 0;
+};
+
+int bitsFor(quint32 value)
+{
+    int bits = 1;
+    while (bits < 32 && value >> bits)
+        ++bits;
+    return bits;
+}
+
+QByteArray box(const char *type, const QByteArray &payload)
+{
+    return be32(quint32(8 + payload.size())) + QByteArray(type, 4) + payload;
+}
+
+QByteArray fullBox(const char *type, quint8 version, quint32 flags, const QByteArray &payload)
+{
+    return box(type, be32(quint32(version) << 24 | flags) + payload);
+}
+
+QByteArray be16(quint16 v)
+{
+    QByteArray out(2, '\0');
+    qToBigEndian(v, out.data());
+    return out;
+}
+
+QByteArray av1SequenceHeader(const StreamSize &stream)
+{
+    BitWriter bits;
+    const int widthBits = stream.sizeBits ? stream.sizeBits : bitsFor(stream.width - 1);
+    const int heightBits = stream.sizeBits ? stream.sizeBits : bitsFor(stream.height - 1);
+    bits.put(0, 3); // seq_profile
+    bits.put(stream.reducedHeader ? 1 : 0, 1); // still_picture
+    bits.put(stream.reducedHeader ? 1 : 0, 1);
+    if (stream.reducedHeader) {
+        bits.put(8, 5); // seq_level_idx
+    } else {
+        bits.put(0, 1);  // timing_info_present_flag
+        bits.put(0, 1);  // initial_display_delay_present_flag
+        bits.put(0, 5);  // operating_points_cnt_minus_1
+        bits.put(0, 12); // operating_point_idc
+        bits.put(8, 5);  // seq_level_idx, past 7: a tier bit follows
+        bits.put(0, 1);
+    }
+    bits.put(widthBits - 1, 4);
+    bits.put(heightBits - 1, 4);
+    bits.put(stream.width - 1, widthBits);
+    bits.put(stream.height - 1, heightBits);
+    if (!stream.reducedHeader) {
+        bits.put(0, 1); // frame_id_numbers_present_flag
+    }
+    bits.put(0, 3); // 128x128 superblocks, filter intra, intra edge filter
+    if (!stream.reducedHeader) {
+        bits.put(0, 5); // inter-intra, masked compound, warped motion, dual filter, order hint
+        bits.put(1, 1); // seq_choose_screen_content_tools
+        bits.put(1, 1); // seq_choose_integer_mv
+    }
+    bits.put(0, 3); // superres, cdef, restoration
+    bits.put(0, 4); // 8 bits, colour, no colour description, studio range
+    bits.put(0, 2); // chroma_sample_position
+    bits.put(0, 1); // separate_uv_delta_q
+    bits.put(0, 1); // film_grain_params_present
+    return bits.finished();
+}
+
+QByteArray obu(quint8 type, const QByteArray &payload)
+{
+    QByteArray out(1, char(type << 3 | 2));
+    quint32 size = quint32(payload.size());
+    do {
+        quint8 byte = size & 0x7f;
+        size >>= 7;
+        out += char(size ? byte | 0x80 : byte);
+    } while (size);
+    return out + payload;
+}
+
+// An SPS NAL unit, emulation prevention bytes in place.
+QByteArray hevcSps(const StreamSize &stream)
+{
+    BitWriter bits;
+    bits.put(0, 4); // sps_video_parameter_set_id
+    bits.put(0, 3); // sps_max_sub_layers_minus1
+    bits.put(1, 1); // sps_temporal_id_nesting_flag
+    bits.put(1, 8); // profile space, tier, general_profile_idc 1 (Main)
+    bits.put(0x60000000, 32);
+    bits.put(0x9, 4); // progressive, frame only
+    bits.put(0, 44);
+    bits.put(93, 8); // general_level_idc
+    bits.expGolomb(0); // sps_seq_parameter_set_id
+    bits.expGolomb(1); // 4:2:0
+    bits.expGolomb(stream.width);
+    bits.expGolomb(stream.height);
+    bits.put(0, 1); // conformance_window_flag
+    bits.expGolomb(0);
+    bits.expGolomb(0);
+    bits.expGolomb(4);
+    const QByteArray rbsp = bits.finished();
+    QByteArray nal("\x42\x01", 2);
+    int zeros = 0;
+    for (char c : rbsp) {
+        if (zeros >= 2 && quint8(c) <= 3) {
+            nal += '\x03';
+            zeros = 0;
+        }
+        nal += c;
+        zeros = c == 0 ? zeros + 1 : 0;
+    }
+    return nal;
+}
+
+} // namespace
+
+QByteArray heifWithStreamSize(Codec codec, const QSize &ispe, const StreamSize &stream)
+{
+    const bool av1 = codec == Codec::Av1;
+    QByteArray config, data;
+    if (av1) {
+        const QByteArray sequence = obu(1, av1SequenceHeader(stream));
+        config = box("av1C", QByteArray("\x81\x08\x0c\x00", 4) + sequence);
+        // temporal delimiter, the sequence header again, a frame of filler
+        data = obu(2, {}) + sequence + obu(6, QByteArray(24, '\xa5'));
+    } else {
+        const QByteArray sps = hevcSps(stream);
+        const QByteArray record = QByteArray("\x01\x01\x60\x00\x00\x00\x90\x00\x00\x00"
+                                             "\x00\x00\x5d\xf0\x00\xfc\xfd\xf8\xf8\x00"
+                                             "\x00\x0f\x01\xa1\x00\x01", 26);
+        config = box("hvcC", record + be16(quint16(sps.size())) + sps);
+        const QByteArray slice = QByteArray("\x26\x01", 2) + QByteArray(24, '\xa5');
+        data = be32(quint32(sps.size())) + sps + be32(quint32(slice.size())) + slice;
+    }
+    const char *brand = av1 ? "avif" : "heic";
+    const QByteArray ftyp =
+            box("ftyp", QByteArray(brand, 4) + be32(0) + QByteArray("mif1", 4) + QByteArray(brand, 4));
+    auto meta = [&](quint32 dataOffset) {
+        const QByteArray hdlr = fullBox("hdlr", 0, 0, be32(0) + "pict" + QByteArray(13, '\0'));
+        const QByteArray pitm = fullBox("pitm", 0, 0, be16(1));
+        const QByteArray iloc = fullBox("iloc", 0, 0,
+                                        QByteArray("\x44\x00", 2) + be16(1) + be16(1) + be16(0)
+                                                + be16(1) + be32(dataOffset)
+                                                + be32(quint32(data.size())));
+        const QByteArray infe = fullBox("infe", 2, 0,
+                                        be16(1) + be16(0) + (av1 ? "av01" : "hvc1") + QByteArray(1, '\0'));
+        const QByteArray iinf = fullBox("iinf", 0, 0, be16(1) + infe);
+        const QByteArray ispeBox = fullBox("ispe", 0, 0, be32(quint32(ispe.width()))
+                                                             + be32(quint32(ispe.height())));
+        const QByteArray ipco = box("ipco", ispeBox + config);
+        const QByteArray ipma = fullBox("ipma", 0, 0, be32(1) + be16(1) + "\x02\x01\x82");
+        return fullBox("meta", 0, 0, hdlr + pitm + iloc + iinf + box("iprp", ipco + ipma));
+    };
+    const quint32 dataOffset = quint32(ftyp.size() + meta(0).size() + 8);
+    return ftyp + meta(dataOffset) + box("mdat", data);
+}
+
 } // namespace ImageFixtures

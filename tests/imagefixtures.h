@@ -38,6 +38,25 @@ QByteArray withHeifTransform(const QByteArray &heif, int irotQuarterTurns, int i
 // Sets the coded size ('ispe') of every item to width x height.
 QByteArray withHeifCodedSize(const QByteArray &heif, quint32 width, quint32 height);
 
+enum class Codec { Av1, Hevc };
+
+// How the bitstream of heifWithStreamSize states its frame size.  For AV1: a reduced
+// still-picture sequence header, or a full one whose frame headers may state sizes of
+// up to sizeBits bits a side (0: the fewest bits for the size, as encoders write).
+struct StreamSize
+{
+    quint32 width = 0;
+    quint32 height = 0;
+    bool reducedHeader = true;
+    int sizeBits = 0;
+};
+
+// A HEIF file built from nothing, as libheif expects one: a single coded item whose
+// 'ispe' says ispe and whose bitstream (the AV1 sequence header or the HEVC SPS, in the
+// configuration record and again in the item's data) says stream.  The picture data
+// after it is filler that no decoder accepts.
+QByteArray heifWithStreamSize(Codec codec, const QSize &ispe, const StreamSize &stream);
+
 // A bare JPEG XL codestream that holds just an image header stating width x height.
 QByteArray jxlHeaderOnly(quint32 width, quint32 height);
 

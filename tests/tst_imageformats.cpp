@@ -12,6 +12,7 @@
 
 #include <cmath>
 
+#include "heifstreamcheck.h"
 #include "imagefixtures.h"
 
 using ImageFixtures::Source;
@@ -181,6 +182,10 @@ private Q_SLOTS:
     void statedSizeBeyondLimit();
     void malformed_data();
     void malformed();
+    void streamStatesMore_data();
+    void streamStatesMore();
+    void streamSizesOfRealFiles_data();
+    void streamSizesOfRealFiles();
 
 private:
     QString file(const QString &name);
@@ -516,6 +521,74 @@ void tst_ImageFormats::malformed()
     const QImage image = reader.read();
     QVERIFY(image.isNull());
     QVERIFY(!g_messages.isEmpty());
+}
+
+// Files whose 'ispe' is small while their bitstream states another size: the decoders
+// would allocate what the bitstream says, so that is what gets checked.
+void tst_ImageFormats::streamStatesMore_data()
+{
+    using ImageFixtures::Codec;
+    using ImageFixtures::StreamSize;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("refused");
+    const QSize ispe(96, 64);
+    auto make = [&](Codec codec, const StreamSize &stream) {
+        return ImageFixtures::heifWithStreamSize(codec, ispe, stream);
+    };
+    // the same files with an honest bitstream reach the decoder, which fails on the
+    // filler: the containers are ones libheif accepts
+    QTest::newRow("av1 honest") << make(Codec::Av1, {96, 64}) << false;
+    QTest::newRow("av1 30000 x 30000") << make(Codec::Av1, {30000, 30000}) << true;
+    QTest::newRow("av1 65536 x 1") << make(Codec::Av1, {65536, 1}) << false;
+    QTest::newRow("av1 65536 x 2000") << make(Codec::Av1, {65536, 2000}) << true;
+    QTest::newRow("av1 full header, fewest bits") << make(Codec::Av1, {96, 64, false}) << false;
+    // a frame header could then state 65536 x 65536
+    QTest::newRow("av1 full header, 16 bits a side") << make(Codec::Av1, {96, 64, false, 16}) << true;
+    QTest::newRow("hevc honest") << make(Codec::Hevc, {96, 64}) << false;
+    QTest::newRow("hevc 30000 x 30000") << make(Codec::Hevc, {30000, 30000}) << true;
+    QTest::newRow("hevc 4 billion wide") << make(Codec::Hevc, {0xfffffff0u, 16}) << true;
+}
+
+void tst_ImageFormats::streamStatesMore()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, refused);
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    QElapsedTimer timer;
+    timer.start();
+    QImageReader reader(&buffer);
+    QVERIFY(!reader.format().isEmpty());
+    QVERIFY(reader.read().isNull());
+    QVERIFY(timer.elapsed() < 5000);
+    const QString log = g_messages.join('\n');
+    QVERIFY2(!g_messages.isEmpty(), "no log line");
+    QVERIFY2(log.contains("not decoding the file") == refused, qPrintable(log));
+    if (!refused)
+        QVERIFY2(log.contains("cannot decode the primary image"), qPrintable(log));
+}
+
+// Debian's encoders' own bitstreams: the sizes read from them are the pictures' sizes,
+// so a limit of exactly 96 x 64 RGBA pixels passes and one byte less does not.
+void tst_ImageFormats::streamSizesOfRealFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"heic lossy", "heic lossless", "heic 10-bit lossless", "avif lossy",
+                             "avif lossless", "avif 12-bit lossless", "heic lossy opaque"})
+        QTest::newRow(name) << name;
+}
+
+void tst_ImageFormats::streamSizesOfRealFiles()
+{
+    QFETCH(QString, name);
+    QFile f(file(name));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    const qint64 exact = qint64(kSourceSize.width()) * kSourceSize.height() * 4;
+    QString why;
+    QVERIFY2(HeifStreamCheck::framesFit(bytes, exact, &why), qPrintable(why));
+    QVERIFY(!HeifStreamCheck::framesFit(bytes, exact - 1, &why));
+    QVERIFY2(why.contains("96 x 64"), qPrintable(why));
 }
 
 QTEST_GUILESS_MAIN(tst_ImageFormats)

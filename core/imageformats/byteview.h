@@ -14,6 +14,7 @@ public:
     explicit ByteView(const QByteArray &bytes) : ByteView(bytes.constData(), bytes.size()) {}
 
     qint64 size() const { return m_size; }
+    const char *data() const { return m_data; }
     bool has(qint64 offset, qint64 length) const
     {
         return offset >= 0 && length >= 0 && offset <= m_size && length <= m_size - offset;

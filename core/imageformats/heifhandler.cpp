@@ -12,6 +12,7 @@
 
 #include "byteview.h"
 #include "heiflibrary.h"
+#include "heifstreamcheck.h"
 #include "imagelimits.h"
 
 Q_LOGGING_CATEGORY(lcHeif, "glyphora.imageformats.heif")
@@ -194,6 +195,12 @@ bool HeifHandler::parse()
             && !ImageLimits::fitsAllocationLimit(codedWidth, codedHeight, kBytesPerOutputPixel))) {
         qCWarning(lcHeif, "%d x %d image exceeds the allocation limit of %d MB", width, height,
                   QImageReader::allocationLimit());
+        return false;
+    }
+    // the decoders size their frames from the bitstreams, not from 'ispe'
+    QString why;
+    if (!HeifStreamCheck::framesFit(m_data, ImageLimits::allocationLimitBytes(), &why)) {
+        qCWarning(lcHeif).noquote() << "not decoding the file:" << why;
         return false;
     }
     m_size = QSize(width, height);
