@@ -602,6 +602,35 @@ QByteArray hevcSps(const StreamSize &stream)
     return nal;
 }
 
+// ftyp, meta with one item (ID 1, the primary) of itemType with an 'ispe' and the given
+// configuration property, and mdat holding its data.
+QByteArray heifFile(const char *brand, const char *itemType, const QSize &ispe,
+                    const QByteArray &config, const QByteArray &data)
+{
+    const QByteArray ftyp =
+            box("ftyp", QByteArray(brand, 4) + be32(0) + QByteArray("mif1", 4) + QByteArray(brand, 4));
+    auto meta = [&](quint32 dataOffset) {
+        const QByteArray hdlr = fullBox("hdlr", 0, 0, be32(0) + "pict" + QByteArray(13, '\0'));
+        const QByteArray pitm = fullBox("pitm", 0, 0, be16(1));
+        const QByteArray iloc = fullBox("iloc", 0, 0,
+                                        QByteArray("\x44\x00", 2) + be16(1) + be16(1) + be16(0)
+                                                + be16(1) + be32(dataOffset)
+                                                + be32(quint32(data.size())));
+        const QByteArray infe = fullBox("infe", 2, 0,
+                                        be16(1) + be16(0) + QByteArray(itemType, 4) + QByteArray(1, '\0'));
+        const QByteArray iinf = fullBox("iinf", 0, 0, be16(1) + infe);
+        const QByteArray ispeBox = fullBox("ispe", 0, 0, be32(quint32(ispe.width()))
+                                                             + be32(quint32(ispe.height())));
+        const QByteArray ipco = box("ipco", ispeBox + config);
+        const QByteArray associations = config.isEmpty() ? QByteArray("\x01\x01", 2)
+                                                         : QByteArray("\x02\x01\x82", 3);
+        const QByteArray ipma = fullBox("ipma", 0, 0, be32(1) + be16(1) + associations);
+        return fullBox("meta", 0, 0, hdlr + pitm + iloc + iinf + box("iprp", ipco + ipma));
+    };
+    const quint32 dataOffset = quint32(ftyp.size() + meta(0).size() + 8);
+    return ftyp + meta(dataOffset) + box("mdat", data);
+}
+
 } // namespace
 
 QByteArray heifWithStreamSize(Codec codec, const QSize &ispe, const StreamSize &stream)
@@ -622,27 +651,19 @@ QByteArray heifWithStreamSize(Codec codec, const QSize &ispe, const StreamSize &
         const QByteArray slice = QByteArray("\x26\x01", 2) + QByteArray(24, '\xa5');
         data = be32(quint32(sps.size())) + sps + be32(quint32(slice.size())) + slice;
     }
-    const char *brand = av1 ? "avif" : "heic";
-    const QByteArray ftyp =
-            box("ftyp", QByteArray(brand, 4) + be32(0) + QByteArray("mif1", 4) + QByteArray(brand, 4));
-    auto meta = [&](quint32 dataOffset) {
-        const QByteArray hdlr = fullBox("hdlr", 0, 0, be32(0) + "pict" + QByteArray(13, '\0'));
-        const QByteArray pitm = fullBox("pitm", 0, 0, be16(1));
-        const QByteArray iloc = fullBox("iloc", 0, 0,
-                                        QByteArray("\x44\x00", 2) + be16(1) + be16(1) + be16(0)
-                                                + be16(1) + be32(dataOffset)
-                                                + be32(quint32(data.size())));
-        const QByteArray infe = fullBox("infe", 2, 0,
-                                        be16(1) + be16(0) + (av1 ? "av01" : "hvc1") + QByteArray(1, '\0'));
-        const QByteArray iinf = fullBox("iinf", 0, 0, be16(1) + infe);
-        const QByteArray ispeBox = fullBox("ispe", 0, 0, be32(quint32(ispe.width()))
-                                                             + be32(quint32(ispe.height())));
-        const QByteArray ipco = box("ipco", ispeBox + config);
-        const QByteArray ipma = fullBox("ipma", 0, 0, be32(1) + be16(1) + "\x02\x01\x82");
-        return fullBox("meta", 0, 0, hdlr + pitm + iloc + iinf + box("iprp", ipco + ipma));
-    };
-    const quint32 dataOffset = quint32(ftyp.size() + meta(0).size() + 8);
-    return ftyp + meta(dataOffset) + box("mdat", data);
+    return heifFile(av1 ? "avif" : "heic", av1 ? "av01" : "hvc1", ispe, config, data);
+}
+
+QByteArray heifWithCanvas(const char *itemType, quint32 width, quint32 height)
+{
+    const bool wide = width > 0xffff || height > 0xffff;
+    QByteArray data = QByteArray(1, '\0') + char(wide ? 1 : 0);
+    if (qstrcmp(itemType, "grid") == 0)
+        data += QByteArray(2, '\0'); // one row, one column
+    else
+        data += QByteArray(8, '\0'); // four fill values
+    data += wide ? be32(width) + be32(height) : be16(quint16(width)) + be16(quint16(height));
+    return heifFile("heic", itemType, QSize(64, 64), {}, data);
 }
 
 } // namespace ImageFixtures

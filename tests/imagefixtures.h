@@ -57,6 +57,10 @@ struct StreamSize
 // after it is filler that no decoder accepts.
 QByteArray heifWithStreamSize(Codec codec, const QSize &ispe, const StreamSize &stream);
 
+// The same with a derived item instead ("grid" of one tile, or "iovl"), whose data states
+// a width x height canvas, 32-bit fields when a side needs them.
+QByteArray heifWithCanvas(const char *itemType, quint32 width, quint32 height);
+
 // A bare JPEG XL codestream that holds just an image header stating width x height.
 QByteArray jxlHeaderOnly(quint32 width, quint32 height);
 

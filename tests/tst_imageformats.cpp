@@ -184,6 +184,8 @@ private Q_SLOTS:
     void malformed();
     void streamStatesMore_data();
     void streamStatesMore();
+    void canvasSizes_data();
+    void canvasSizes();
     void streamSizesOfRealFiles_data();
     void streamSizesOfRealFiles();
 
@@ -566,6 +568,33 @@ void tst_ImageFormats::streamStatesMore()
     QVERIFY2(log.contains("not decoding the file") == refused, qPrintable(log));
     if (!refused)
         QVERIFY2(log.contains("cannot decode the primary image"), qPrintable(log));
+}
+
+// Grid and overlay items state their own canvas, which libheif allocates whole.
+void tst_ImageFormats::canvasSizes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("fits");
+    for (const char *type : {"grid", "iovl"}) {
+        QTest::addRow("%s 4096 x 4096", type) << ImageFixtures::heifWithCanvas(type, 4096, 4096) << true;
+        QTest::addRow("%s 65535 x 65535", type) << ImageFixtures::heifWithCanvas(type, 65535, 65535) << false;
+        QTest::addRow("%s 100000 x 16", type) << ImageFixtures::heifWithCanvas(type, 100000, 16) << true;
+        QTest::addRow("%s 100000 x 100000", type) << ImageFixtures::heifWithCanvas(type, 100000, 100000) << false;
+        QByteArray cut = ImageFixtures::heifWithCanvas(type, 4096, 4096);
+        cut.chop(3);
+        QTest::addRow("%s data cut short", type) << cut << false;
+    }
+}
+
+void tst_ImageFormats::canvasSizes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, fits);
+    QString why;
+    const qint64 limit = qint64(256) << 20;
+    QCOMPARE(HeifStreamCheck::framesFit(bytes, limit, &why), fits);
+    if (!fits)
+        QVERIFY(!why.isEmpty());
 }
 
 // Debian's encoders' own bitstreams: the sizes read from them are the pictures' sizes,

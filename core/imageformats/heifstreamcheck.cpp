@@ -271,13 +271,18 @@ bool findBox(const ByteView &view, const char *type, Box *found)
     return false;
 }
 
-// An unsigned big-endian field of 0, 4 or 8 bytes (iloc's offset and length fields).
+// An unsigned big-endian field of 0, 2, 4 or 8 bytes at *pos, which moves past it.
 bool readSized(const ByteView &view, qint64 *pos, int bytes, quint64 *value)
 {
     *value = 0;
     if (bytes == 0)
         return true;
-    if (bytes == 4) {
+    if (bytes == 2) {
+        quint16 v = 0;
+        if (!view.u16be(*pos, &v))
+            return false;
+        *value = v;
+    } else if (bytes == 4) {
         quint32 v = 0;
         if (!view.u32be(*pos, &v))
             return false;
@@ -315,32 +320,22 @@ bool parseIloc(const ByteView &iloc, QHash<quint32, Location> *locations)
     const int baseOffsetBytes = moreSizes >> 4;
     const int indexBytes = version >= 1 ? moreSizes & 15 : 0;
     qint64 pos = 6;
+    // item_count and item_ID: 16 bits before version 2, 32 bits from it
+    auto readCountOrId = [&](quint32 *value) {
+        quint64 wide = 0;
+        if (!readSized(iloc, &pos, version < 2 ? 2 : 4, &wide))
+            return false;
+        *value = quint32(wide);
+        return true;
+    };
     quint32 count = 0;
-    if (version < 2) {
-        quint16 count16 = 0;
-        if (!iloc.u16be(pos, &count16))
-            return false;
-        count = count16;
-        pos += 2;
-    } else {
-        if (!iloc.u32be(pos, &count))
-            return false;
-        pos += 4;
-    }
+    if (!readCountOrId(&count))
+        return false;
     // each item takes at least six bytes, so the loop ends with the box
     for (quint32 i = 0; i < count; ++i) {
         quint32 id = 0;
-        if (version < 2) {
-            quint16 id16 = 0;
-            if (!iloc.u16be(pos, &id16))
-                return false;
-            id = id16;
-            pos += 2;
-        } else {
-            if (!iloc.u32be(pos, &id))
-                return false;
-            pos += 4;
-        }
+        if (!readCountOrId(&id))
+            return false;
         Location location;
         if (version >= 1) {
             quint16 method = 0;
