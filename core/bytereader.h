@@ -22,6 +22,7 @@ public:
     }
 
     qint64 size() const { return m_size; }
+    const char* data() const { return reinterpret_cast<const char*>(m_data); }
     bool isEmpty() const { return m_size == 0; }
 
     // True when [offset, offset + length) lies inside the view.

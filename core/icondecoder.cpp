@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "bytereader.h"
+#include "fastpng.h"
 #include "imagealloc.h"
 
 namespace IconDecoder {
@@ -108,13 +109,22 @@ bool isPngPayload(const QByteArray& payload)
     return ByteReader(payload).startsWith(kPngSignature, kPngSignatureBytes);
 }
 
+QImage decodePng(const QByteArray& payload)
+{
+    QImage image = FastPng::decode(payload);
+    if (image.isNull())
+        image.loadFromData(payload, "PNG");
+    return image;
+}
+
 void decodeIconEntry(const QByteArray& payload, int entryNumber, IconGroupRecord& record,
                      int groupBitCount)
 {
     const ByteReader bytes(payload);
     QImage image;
     if (bytes.size() > 7 && isPngPayload(payload)) {
-        if (!image.loadFromData(payload, "PNG")) {
+        image = decodePng(payload);
+        if (image.isNull()) {
             qCritical() << "Error: Could not parse embedded PNG data for entry" << entryNumber;
             return;
         }

@@ -44,6 +44,10 @@ QImage decodeModuleDib(const QByteArray& payload, int entryWidth, int entryHeigh
 // True when a payload starts with the PNG signature's first four bytes.
 bool isPngPayload(const QByteArray& payload);
 
+// A PNG payload as Qt's reader decodes it (the quick road of fastpng.h where it applies);
+// null when it does not decode.
+QImage decodePng(const QByteArray& payload);
+
 } // namespace IconDecoder
 
 using IconDecoder::decodeIconEntry;

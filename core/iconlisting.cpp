@@ -52,13 +52,23 @@ private:
     bool m_exhausted = false;
 };
 
+// A payload through the image formats Qt reads, PNG on its quick road.
+QImage decodeWithQtReaders(const QByteArray& payload)
+{
+    if (IconDecoder::isPngPayload(payload))
+        return IconDecoder::decodePng(payload);
+    QImage image;
+    image.loadFromData(payload);
+    return image;
+}
+
 // The loader's and the .ico path's decoding: Qt's readers first (PNG among them), then
 // the DIB fallback.  bitCount gets the DIB's biBitCount when the fallback was used.
 QImage decodeWithFallback(const QByteArray& payload, int width, int height, bool* viaQt,
                           int* bitCount)
 {
-    QImage image;
-    if (image.loadFromData(payload)) {
+    const QImage image = decodeWithQtReaders(payload);
+    if (!image.isNull()) {
         *viaQt = true;
         return image;
     }
@@ -276,8 +286,8 @@ void listIcoBytes(const QByteArray& bytes, QList<IconGroupRecord>& records)
         const QByteArray payload = payloadBytes->toByteArray();
         bool viaQt = false;
         int bitCount = 0;
-        QImage image;
-        if (image.loadFromData(payload)) {
+        QImage image = decodeWithQtReaders(payload);
+        if (!image.isNull()) {
             qDebug() << "png image found";
             viaQt = true;
         } else {

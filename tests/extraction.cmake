@@ -9,6 +9,7 @@ glyphora_add_test(tst_winedlls SOURCES tst_winedlls.cpp LIBS glyphora_core)
 glyphora_add_test(tst_iconlisting SOURCES tst_iconlisting.cpp LIBS glyphora_core glyphora_testpe)
 glyphora_add_test(tst_clilistextract SOURCES tst_clilistextract.cpp LIBS glyphora_testpe)
 add_dependencies(tst_clilistextract glyphora-cli)
+glyphora_add_test(tst_fastpng SOURCES tst_fastpng.cpp LIBS glyphora_core PkgConfig::LIBDEFLATE)
 glyphora_add_test(tst_mingwdlls SOURCES tst_mingwdlls.cpp LIBS glyphora_core)
 
 # The same readers' tests under AddressSanitizer and UndefinedBehaviorSanitizer, and the

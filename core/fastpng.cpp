@@ -1,0 +1,276 @@
+#include "fastpng.h"
+
+#include <QColorSpace>
+#include <QList>
+
+#include <libdeflate.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "bytereader.h"
+
+namespace FastPng {
+
+namespace {
+
+constexpr char kSignature[] = "\x89PNG\r\n\x1a\n";
+constexpr qint64 kSignatureBytes = 8;
+constexpr qint64 kChunkOverhead = 12; // length, type, CRC
+constexpr quint32 kMaxChunkLength = 0x7fffffffu;
+// Larger pictures are not icon images; Qt's reader, with its allocation limit, takes them.
+constexpr quint32 kMaxSide = 4096;
+
+constexpr quint8 kGrey = 0;
+constexpr quint8 kRgb = 2;
+constexpr quint8 kGreyAlpha = 4;
+constexpr quint8 kRgba = 6;
+
+// Ancillary chunks that make Qt's reader give another image, or attach what this road
+// does not (transparency, colour profiles, text, resolution, offsets, Exif, animation).
+constexpr const char* kChunksForQt[] = {"tRNS", "sRGB", "iCCP", "sBIT", "tEXt", "zTXt", "iTXt",
+                                        "pHYs", "oFFs", "eXIf", "acTL", "fcTL", "fdAT"};
+
+bool isType(const ByteReader& chunkType, const char* type)
+{
+    return chunkType.startsWith(type, 4);
+}
+
+bool mustGoToQt(const ByteReader& chunkType)
+{
+    // a critical chunk other than IHDR, IDAT and IEND (PLTE among them)
+    if (!(chunkType.byteAt(0) & 0x20))
+        return true;
+    for (const char* type : kChunksForQt) {
+        if (isType(chunkType, type))
+            return true;
+    }
+    return false;
+}
+
+quint32 be32(const ByteReader& bytes, qint64 at)
+{
+    quint32 value = 0;
+    for (int i = 0; i < 4; ++i)
+        value = value << 8 | bytes.byteAt(at + i);
+    return value;
+}
+
+struct DecompressorDeleter
+{
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+quint8 paeth(int a, int b, int c)
+{
+    const int p = a + b - c;
+    const int pa = std::abs(p - a);
+    const int pb = std::abs(p - b);
+    const int pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc)
+        return quint8(a);
+    return quint8(pb <= pc ? b : c);
+}
+
+// Undoes one row's filter in place; previous is the row above, already unfiltered, or
+// null for the first row (which then counts as zeros).
+bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype bytes, int bpp)
+{
+    switch (filter) {
+    case 0:
+        return true;
+    case 1:
+        for (qsizetype i = bpp; i < bytes; ++i)
+            row[i] = quint8(row[i] + row[i - bpp]);
+        return true;
+    case 2:
+        if (previous) {
+            for (qsizetype i = 0; i < bytes; ++i)
+                row[i] = quint8(row[i] + previous[i]);
+        }
+        return true;
+    case 3:
+        for (qsizetype i = 0; i < bytes; ++i) {
+            const int left = i >= bpp ? row[i - bpp] : 0;
+            const int up = previous ? previous[i] : 0;
+            row[i] = quint8(row[i] + ((left + up) >> 1));
+        }
+        return true;
+    case 4:
+        for (qsizetype i = 0; i < bytes; ++i) {
+            const int left = i >= bpp ? row[i - bpp] : 0;
+            const int up = previous ? previous[i] : 0;
+            const int upLeft = previous && i >= bpp ? previous[i - bpp] : 0;
+            row[i] = quint8(row[i] + paeth(left, up, upLeft));
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+void convertRow(quint8 colourType, const quint8* in, QRgb* out, int width)
+{
+    switch (colourType) {
+    case kRgba:
+        for (int x = 0; x < width; ++x, in += 4)
+            out[x] = qRgba(in[0], in[1], in[2], in[3]);
+        break;
+    case kRgb:
+        for (int x = 0; x < width; ++x, in += 3)
+            out[x] = qRgb(in[0], in[1], in[2]);
+        break;
+    case kGreyAlpha:
+        for (int x = 0; x < width; ++x, in += 2)
+            out[x] = qRgba(in[0], in[0], in[0], in[1]);
+        break;
+    }
+}
+
+int bytesPerPixel(quint8 colourType)
+{
+    switch (colourType) {
+    case kRgba:
+        return 4;
+    case kRgb:
+        return 3;
+    case kGreyAlpha:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+// What Qt's PNG reader makes of gAMA (gamma x 100000) and cHRM (white point and
+// primaries, x and y each x 100000): the primaries with the gamma curve 1 / gamma.
+QColorSpace colourSpace(const ByteReader& gama, const ByteReader& chrm)
+{
+    const quint32 gamma = be32(gama, 0);
+    if (gamma == 0)
+        return QColorSpace();
+    auto point = [&](int index) {
+        return QPointF(be32(chrm, index * 8) / 100000.0, be32(chrm, index * 8 + 4) / 100000.0);
+    };
+    return QColorSpace(point(0), point(1), point(2), point(3), QColorSpace::TransferFunction::Gamma,
+                       float(1.0 / (gamma / 100000.0)));
+}
+
+} // namespace
+
+QImage decode(const QByteArray& png)
+{
+    const ByteReader bytes(png);
+    if (!bytes.startsWith(kSignature, kSignatureBytes))
+        return QImage();
+
+    // The chunks: IHDR first, then gAMA and cHRM (optional, both or neither) before the
+    // image data, the IDAT chunks one after the other, IEND.  Every CRC is checked, as
+    // libpng checks them.
+    qint64 pos = kSignatureBytes;
+    quint32 width = 0, height = 0;
+    quint8 colourType = 0;
+    std::optional<ByteReader> gama, chrm;
+    QList<ByteReader> data;
+    qint64 dataBytes = 0;
+    bool dataEnded = false;
+    bool ended = false;
+    for (int index = 0; !ended; ++index) {
+        const auto header = bytes.sub(pos, 8);
+        if (!header)
+            return QImage();
+        const quint32 length = be32(*header, 0);
+        if (length > kMaxChunkLength)
+            return QImage();
+        const auto chunk = bytes.sub(pos + 4, qint64(length) + 4); // type and data
+        const auto crc = bytes.sub(pos + 8 + qint64(length), 4);
+        if (!chunk || !crc)
+            return QImage();
+        if (libdeflate_crc32(0, chunk->data(), size_t(chunk->size())) != be32(*crc, 0))
+            return QImage();
+        const ByteReader type = *chunk->sub(0, 4);
+        const ByteReader body = *chunk->sub(4, length);
+        pos += kChunkOverhead + qint64(length);
+
+        if (index == 0) {
+            if (!isType(type, "IHDR") || length != 13)
+                return QImage();
+            width = be32(body, 0);
+            height = be32(body, 4);
+            colourType = body.byteAt(9);
+            // 8 bits, deflate, the standard filters, no interlacing
+            if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide
+                || body.byteAt(8) != 8 || bytesPerPixel(colourType) == 0 || body.byteAt(10) != 0
+                || body.byteAt(11) != 0 || body.byteAt(12) != 0)
+                return QImage();
+        } else if (isType(type, "IDAT")) {
+            if (dataEnded)
+                return QImage();
+            data.append(body);
+            dataBytes += length;
+        } else if (isType(type, "IEND")) {
+            ended = true;
+        } else {
+            if (!data.isEmpty())
+                dataEnded = true;
+            if (isType(type, "gAMA") || isType(type, "cHRM")) {
+                auto& slot = isType(type, "gAMA") ? gama : chrm;
+                if (slot || !data.isEmpty() || length != (isType(type, "gAMA") ? 4u : 32u))
+                    return QImage();
+                slot = body;
+            } else if (isType(type, "IHDR") || mustGoToQt(type)) {
+                return QImage();
+            }
+        }
+    }
+    if (data.isEmpty() || bool(gama) != bool(chrm))
+        return QImage();
+
+    // The zlib stream, joined when it spans several IDAT chunks.
+    QByteArray joined;
+    const char* stream = data.first().data();
+    if (data.size() > 1) {
+        joined.reserve(qsizetype(dataBytes));
+        for (const ByteReader& part : qAsConst(data))
+            joined.append(part.data(), qsizetype(part.size()));
+        stream = joined.constData();
+    }
+    const int bpp = bytesPerPixel(colourType);
+    const qsizetype rowBytes = qsizetype(width) * bpp;
+    const qsizetype stride = rowBytes + 1; // the filter byte first
+    const size_t rawBytes = size_t(stride) * height;
+    std::unique_ptr<quint8[]> raw(new (std::nothrow) quint8[rawBytes]);
+    std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(
+        libdeflate_alloc_decompressor());
+    if (!raw || !inflater)
+        return QImage();
+    size_t consumed = 0, produced = 0;
+    if (libdeflate_zlib_decompress_ex(inflater.get(), stream, size_t(dataBytes), raw.get(), rawBytes,
+                                      &consumed, &produced)
+            != LIBDEFLATE_SUCCESS
+        || consumed != size_t(dataBytes) || produced != rawBytes)
+        return QImage();
+
+    QImage image(int(width), int(height),
+                 colourType == kRgb ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    if (image.isNull())
+        return QImage();
+    const quint8* previous = nullptr;
+    for (quint32 y = 0; y < height; ++y) {
+        quint8* row = raw.get() + qsizetype(y) * stride;
+        if (!unfilter(row[0], row + 1, previous, rowBytes, bpp))
+            return QImage();
+        convertRow(colourType, row + 1, reinterpret_cast<QRgb*>(image.scanLine(int(y))),
+                   int(width));
+        previous = row + 1;
+    }
+    if (gama) {
+        const QColorSpace space = colourSpace(*gama, *chrm);
+        if (!space.isValid())
+            return QImage();
+        image.setColorSpace(space);
+    }
+    return image;
+}
+
+} // namespace FastPng
