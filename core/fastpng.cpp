@@ -19,6 +19,8 @@ constexpr char kSignature[] = "\x89PNG\r\n\x1a\n";
 constexpr qint64 kSignatureBytes = 8;
 constexpr qint64 kChunkOverhead = 12; // length, type, CRC
 constexpr quint32 kMaxChunkLength = 0x7fffffffu;
+// libpng's limit for chunks other than IDAT
+constexpr quint32 kMaxAncillaryLength = 8000000;
 // Larger pictures are not icon images; Qt's reader, with its allocation limit, takes them.
 constexpr quint32 kMaxSide = 4096;
 
@@ -35,6 +37,17 @@ constexpr const char* kChunksForQt[] = {"tRNS", "sRGB", "iCCP", "sBIT", "tEXt", 
 bool isType(const ByteReader& chunkType, const char* type)
 {
     return chunkType.startsWith(type, 4);
+}
+
+// Chunk types are four ASCII letters; libpng refuses a file with any other.
+bool isValidType(const ByteReader& chunkType)
+{
+    for (int i = 0; i < 4; ++i) {
+        const uchar c = chunkType.byteAt(i);
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+            return false;
+    }
+    return true;
 }
 
 bool mustGoToQt(const ByteReader& chunkType)
@@ -142,13 +155,31 @@ int bytesPerPixel(quint8 colourType)
     }
 }
 
+// libpng checks the chromaticities of cHRM in ways of its own and drops those it does not
+// like; the quick road takes the sRGB (Rec. 709) ones that icon editors write, the rest
+// goes to Qt.
+constexpr quint32 kSrgbChromaticities[8] = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
+// gAMA values far inside what libpng accepts (1/2.2 is 45455)
+constexpr quint32 kMinGamma = 10000;
+constexpr quint32 kMaxGamma = 250000;
+
+bool isPlainColourChunks(const ByteReader& gama, const ByteReader& chrm)
+{
+    const quint32 gamma = be32(gama, 0);
+    if (gamma < kMinGamma || gamma > kMaxGamma)
+        return false;
+    for (int i = 0; i < 8; ++i) {
+        if (be32(chrm, i * 4) != kSrgbChromaticities[i])
+            return false;
+    }
+    return true;
+}
+
 // What Qt's PNG reader makes of gAMA (gamma x 100000) and cHRM (white point and
 // primaries, x and y each x 100000): the primaries with the gamma curve 1 / gamma.
 QColorSpace colourSpace(const ByteReader& gama, const ByteReader& chrm)
 {
     const quint32 gamma = be32(gama, 0);
-    if (gamma == 0)
-        return QColorSpace();
     auto point = [&](int index) {
         return QPointF(be32(chrm, index * 8) / 100000.0, be32(chrm, index * 8 + 4) / 100000.0);
     };
@@ -190,6 +221,8 @@ QImage decode(const QByteArray& png)
             return QImage();
         const ByteReader type = *chunk->sub(0, 4);
         const ByteReader body = *chunk->sub(4, length);
+        if (!isValidType(type) || (length > kMaxAncillaryLength && !isType(type, "IDAT")))
+            return QImage();
         pos += kChunkOverhead + qint64(length);
 
         if (index == 0) {
@@ -223,7 +256,7 @@ QImage decode(const QByteArray& png)
             }
         }
     }
-    if (data.isEmpty() || bool(gama) != bool(chrm))
+    if (data.isEmpty() || bool(gama) != bool(chrm) || (gama && !isPlainColourChunks(*gama, *chrm)))
         return QImage();
 
     // The zlib stream, joined when it spans several IDAT chunks.

@@ -7,11 +7,13 @@
 // PNG format's own unfiltering.
 //
 // The result is the image Qt's PNG reader gives for the same bytes: the same format
-// (ARGB32, or RGB32 for RGB), pixels and colour space (from gAMA with cHRM).  Whatever
+// (ARGB32, or RGB32 for RGB), pixels and colour space (from gAMA with the sRGB cHRM).  Whatever
 // falls outside that road gives a null image: another bit depth, a palette, interlacing,
 // a chunk that changes what Qt gives (tRNS, sRGB, iCCP, text, pHYs, ...), a bad CRC, data
 // that does not inflate to exactly the image.  The caller then asks Qt, which decides for
-// every such file as it always did.
+// every such file as it always did.  One kind of broken file decodes here and not in
+// Qt: a zlib stream that refers back further than its window, which zlib refuses and
+// libdeflate, holding the whole output, still inflates.
 
 #include <QByteArray>
 #include <QImage>

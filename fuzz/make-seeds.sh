@@ -5,7 +5,7 @@
 set -euo pipefail
 out=${1:?usage: make-seeds.sh SEED_DIR}
 wine64=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
-mkdir -p "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico
+mkdir -p "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico "$out"/png
 command -v wrestool >/dev/null || { echo "make-seeds: icoutils is missing" >&2; exit 77; }
 [ -d "$wine64" ] || { echo "make-seeds: wine's PE libraries are missing" >&2; exit 77; }
 
@@ -33,12 +33,13 @@ for f in "$work"/*_3_*; do
     cp "$f" "$out/dib/$(basename "$f")"
     # decodeModuleDib's input: the width and height bytes, then the payload.
     { printf '\x20\x20'; cat "$f"; } > "$out/moduledib/$(basename "$f")"
+    [ "$(head -c 4 "$f" | od -An -tx1 | tr -d ' ')" = 89504e47 ] && cp "$f" "$out/png/$(basename "$f")"
     n=$((n + 1))
 done
 for f in "$work"/*_14_*.ico; do
     [ -f "$f" ] && cp "$f" "$out/ico/"
 done
-echo "make-seeds: $(ls "$out"/pe | wc -l) PE, $n DIB/PNG, $(ls "$out"/ico | wc -l) .ico seeds"
+echo "make-seeds: $(ls "$out"/pe | wc -l) PE, $n DIB/PNG ($(ls "$out"/png | wc -l) PNG), $(ls "$out"/ico | wc -l) .ico seeds"
 
 # HEIF, AVIF and JPEG XL seeds, made by Debian's encoders from a small picture with alpha.
 mkdir -p "$out"/heif "$out"/jxl

@@ -36,6 +36,7 @@ run fuzz_peresources "$build/seeds/pe"
 run fuzz_decodeiconentry "$build/seeds/dib"
 run fuzz_decodemoduledib "$build/seeds/moduledib"
 run fuzz_icolisting "$build/seeds/ico"
+run fuzz_fastpng "$build/seeds/png"
 run fuzz_heifreader "$build/seeds/heif"
 run fuzz_jxlreader "$build/seeds/jxl"
 exit $status

@@ -179,6 +179,8 @@ void tst_FastPng::writtenFiles_data()
         base, "IDAT", chunk("bKGD", QByteArray(6, '\x10')) + chunk("tIME", QByteArray(7, '\x01')));
     QTest::newRow("private chunk") << withChunkBefore(base, "IDAT", chunk("caNv", QByteArray(16, '\0')));
     QTest::newRow("bytes after IEND") << base + "trailing";
+    QTest::newRow("linear gamma")
+        << withChunkBefore(base, "IDAT", chunk("gAMA", be32(100000)) + chunk("cHRM", be32(31270) + be32(32900) + be32(64000) + be32(33000) + be32(30000) + be32(60000) + be32(15000) + be32(6000)));
 }
 
 void tst_FastPng::writtenFiles()
@@ -210,6 +212,8 @@ void tst_FastPng::leftToQt_data()
             + chunk("IDAT", qCompress(raw).mid(4)) + chunk("IEND", {});
     }
     QTest::newRow("filter type 5") << badFilter;
+    QTest::newRow("other chromaticities")
+        << withChunkBefore(base, "IDAT", chunk("gAMA", be32(45455)) + chunk("cHRM", QByteArray(32, '\x01')));
     QTest::newRow("gAMA without cHRM") << withChunkBefore(base, "IDAT", chunk("gAMA", be32(45455)));
     QTest::newRow("tRNS") << withChunkBefore(pngBytes(8, 8, {2}), "IDAT",
                                              chunk("tRNS", QByteArray(6, '\x07')));
@@ -224,6 +228,8 @@ void tst_FastPng::leftToQt_data()
         split.insert(second, chunk("bKGD", QByteArray(6, '\0')));
         QTest::newRow("IDAT after another chunk") << split;
     }
+    QTest::newRow("chunk type not letters")
+        << withChunkBefore(base, "IDAT", chunk("b\x0bGD", QByteArray(6, '\0')));
     QTest::newRow("grey") << pngBytes(20, 20, {0});
     QTest::newRow("signature only") << QByteArray("\x89PNG\r\n\x1a\n", 8);
     for (const char* name : {"Mono", "Indexed8", "Grayscale16", "RGBA64"}) {
