@@ -78,7 +78,8 @@ FrameBound larger(const std::optional<FrameBound> &a, const FrameBound &b)
     return result;
 }
 
-// sequence_header_obu() of the AV1 specification (5.5), up to max_frame_height_minus_1.
+// The AV1 sequence header, sequence_header_obu() in section 5.5 of the bitstream format, up to
+// max_frame_height_minus_1.
 std::optional<FrameBound> parseSequenceHeader(const ByteView &obu)
 {
     BitReader bits(obu);
