@@ -122,26 +122,6 @@ bool HeifHandler::canRead(QIODevice *device, QByteArray *format)
     return true;
 }
 
-bool HeifHandler::canRead() const
-{
-    if (m_read || m_state == ParseState::Error)
-        return false;
-    if (m_state == ParseState::Ok)
-        return true;
-    return canRead(device());
-}
-
-bool HeifHandler::ensureParsed() const
-{
-    if (m_state == ParseState::NotParsed) {
-        auto *self = const_cast<HeifHandler *>(this);
-        self->m_state = self->parse() ? ParseState::Ok : ParseState::Error;
-        if (m_state == ParseState::Error)
-            self->release();
-    }
-    return m_state == ParseState::Ok;
-}
-
 bool HeifHandler::parse()
 {
     if (!canRead(device())) {

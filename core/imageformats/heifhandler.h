@@ -2,8 +2,9 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QImageIOHandler>
 #include <QSize>
+
+#include "parsedimagehandler.h"
 
 class HeifLibrary;
 struct heif_context;
@@ -12,13 +13,13 @@ struct heif_image_handle;
 // Reads the primary image of a HEIF file (HEIC with HEVC, AVIF with AV1) through libheif:
 // full resolution, alpha kept, the file's crop, rotation and mirroring (clap, irot, imir)
 // applied, higher bit depths reduced to 8 bits per channel.
-class HeifHandler : public QImageIOHandler
+class HeifHandler : public ParsedImageHandler
 {
 public:
     HeifHandler();
     ~HeifHandler() override;
 
-    bool canRead() const override;
+    using ParsedImageHandler::canRead;
     bool read(QImage *image) override;
     QVariant option(ImageOption option) const override;
     bool supportsOption(ImageOption option) const override;
@@ -28,13 +29,10 @@ public:
     static bool canRead(QIODevice *device, QByteArray *format = nullptr);
 
 private:
-    enum class ParseState { NotParsed, Ok, Error };
+    bool hasSignature(QIODevice *device) const override { return canRead(device); }
+    bool parse() override;
+    void release() override;
 
-    bool ensureParsed() const;
-    bool parse();
-    void release();
-
-    ParseState m_state = ParseState::NotParsed;
     const HeifLibrary *m_lib = nullptr;
     QByteArray m_data; // libheif reads it in place: kept while m_context lives
     heif_context *m_context = nullptr;
@@ -42,5 +40,4 @@ private:
     QSize m_size;       // after the file's transformations
     int m_bitDepth = 8; // of the luma plane
     bool m_hasAlpha = false;
-    bool m_read = false;
 };

@@ -92,26 +92,6 @@ bool JxlHandler::canRead(QIODevice *device)
            || view.equals(0, kContainerSignature, sizeof kContainerSignature);
 }
 
-bool JxlHandler::canRead() const
-{
-    if (m_read || m_state == ParseState::Error)
-        return false;
-    if (m_state == ParseState::Ok)
-        return true;
-    return canRead(device());
-}
-
-bool JxlHandler::ensureParsed() const
-{
-    if (m_state == ParseState::NotParsed) {
-        auto *self = const_cast<JxlHandler *>(this);
-        self->m_state = self->parse() ? ParseState::Ok : ParseState::Error;
-        if (m_state == ParseState::Error)
-            self->release();
-    }
-    return m_state == ParseState::Ok;
-}
-
 bool JxlHandler::parse()
 {
     if (!canRead(device())) {

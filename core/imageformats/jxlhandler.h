@@ -2,8 +2,9 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QImageIOHandler>
 #include <QSize>
+
+#include "parsedimagehandler.h"
 
 #include <jxl/decode.h>
 #include <jxl/memory_manager.h>
@@ -12,13 +13,13 @@ class JxlLibrary;
 
 // Reads the first frame of a JPEG XL file (bare codestream or container) through libjxl:
 // full resolution, alpha kept, the stated orientation applied, 8 bits per channel.
-class JxlHandler : public QImageIOHandler
+class JxlHandler : public ParsedImageHandler
 {
 public:
     JxlHandler();
     ~JxlHandler() override;
 
-    bool canRead() const override;
+    using ParsedImageHandler::canRead;
     bool read(QImage *image) override;
     QVariant option(ImageOption option) const override;
     bool supportsOption(ImageOption option) const override;
@@ -35,13 +36,10 @@ public:
     };
 
 private:
-    enum class ParseState { NotParsed, Ok, Error };
+    bool hasSignature(QIODevice *device) const override { return canRead(device); }
+    bool parse() override;
+    void release() override;
 
-    bool ensureParsed() const;
-    bool parse();
-    void release();
-
-    ParseState m_state = ParseState::NotParsed;
     const JxlLibrary *m_lib = nullptr;
     QByteArray m_data; // libjxl reads it in place while the decoder lives
     JxlDecoder *m_decoder = nullptr;
@@ -50,5 +48,4 @@ private:
     JxlMemoryManager m_memory {};
     JxlBasicInfo m_info {};
     QSize m_size; // after orientation
-    bool m_read = false;
 };
