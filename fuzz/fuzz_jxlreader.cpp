@@ -1,34 +1,10 @@
-// The JPEG XL reader (libjxl underneath) on arbitrary file contents, as Qt's image
-// reader drives it: the signature check, the header, then the picture.
+// The JPEG XL reader (libjxl underneath) on arbitrary file contents.
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageReader>
-
-#include "fuzzcommon.h"
+#include "fuzzimagehandler.h"
 #include "jxlhandler.h"
-
-namespace {
-
-// Qt's allocation limit in MB for these runs: stated sizes past it are refused before
-// decoding, the rest keep each run's memory well under the fuzzer's RSS limit.
-constexpr int kAllocationLimitMb = 64;
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    QImageReader::setAllocationLimit(kAllocationLimitMb);
-    QByteArray bytes = FuzzCommon::bytes(data, size);
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    JxlHandler handler;
-    handler.setDevice(&buffer);
-    handler.setFormat("jxl");
-    if (!handler.canRead())
-        return 0;
-    handler.option(QImageIOHandler::Size);
-    QImage image;
-    handler.read(&image);
+    FuzzCommon::readWithHandler<JxlHandler>(data, size, "jxl");
     return 0;
 }
