@@ -17,6 +17,7 @@
 
 #include "glyphoraform.h"
 #include "kvglobal.h"
+#include "modalwatch.h"
 
 // The Create tab's source page and direct road, driven as a user would: pictures dropped
 // on the frame as real drags, buttons clicked, the file dialogs and the message box
@@ -147,24 +148,7 @@ void TestGlyphoraForm::cleanup()
 template <typename T>
 void TestGlyphoraForm::whenModal(std::function<void(T*)> handler)
 {
-    // Watchers are children of the form, so none outlives the test that set it.
-    auto* timer = new QTimer(form);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    timer->setInterval(20);
-    connect(timer, &QTimer::timeout, timer, [timer, elapsed, handler]() {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            handler(dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        } else if (elapsed.elapsed() < 5000) {
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-    });
-    timer->start();
+    ::whenModal<T>(form, handler);
 }
 
 void TestGlyphoraForm::dropFiles(const QList<QUrl>& urls)

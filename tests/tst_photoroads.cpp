@@ -19,6 +19,7 @@
 #include "glyphoraform.h"
 #include "icoencoder.h"
 #include "imagefixtures.h"
+#include "modalwatch.h"
 
 namespace {
 
@@ -199,23 +200,7 @@ void TestPhotoRoads::dropFiles(QWidget *frame, const QList<QUrl> &urls)
 template<typename T>
 void TestPhotoRoads::whenModal(QObject *parent, std::function<void(T *)> handler)
 {
-    auto *timer = new QTimer(parent);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    timer->setInterval(20);
-    connect(timer, &QTimer::timeout, timer, [timer, elapsed, handler]() {
-        if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            handler(dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        } else if (elapsed.elapsed() < 5000) {
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-    });
-    timer->start();
+    ::whenModal<T>(parent, handler);
 }
 
 void TestPhotoRoads::dropFrame()
