@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "icoencoder.h"
-#include "sourceimage.h"
+#include "ico/icoencoder.h"
+#include "picture/sourceimage.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "clicommand.h"
-#include "icoassembly.h"
+#include "ico/icoassembly.h"
 
 namespace Cli {
 

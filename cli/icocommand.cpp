@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "clicommand.h"
-#include "icoencoder.h"
+#include "ico/icoencoder.h"
 
 namespace Cli {
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "clicommand.h"
-#include "iconlisting.h"
+#include "ico/iconlisting.h"
 
 namespace Cli {
 

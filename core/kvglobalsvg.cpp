@@ -1,6 +1,6 @@
 #include "kvglobal.h"
 
-#include "svgdocument.h"
+#include "picture/svgdocument.h"
 
 namespace KvGlobal {
 

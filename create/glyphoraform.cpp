@@ -12,9 +12,9 @@
 #include <QStackedLayout>
 #include <QtDebug>
 
-#include "icoencoder.h"
+#include "ico/icoencoder.h"
 #include "kvglobal.h"
-#include "sourceimage.h"
+#include "picture/sourceimage.h"
 
 namespace {
 

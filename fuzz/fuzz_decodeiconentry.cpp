@@ -1,7 +1,7 @@
 // decodeIconEntry on arbitrary payloads (DIBs, and PNGs when the bytes start with one).
 
 #include "fuzzcommon.h"
-#include "icondecoder.h"
+#include "ico/icondecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

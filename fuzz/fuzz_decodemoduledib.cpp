@@ -2,7 +2,7 @@
 // rest is the payload.
 
 #include "fuzzcommon.h"
-#include "icondecoder.h"
+#include "ico/icondecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

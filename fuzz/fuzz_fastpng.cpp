@@ -7,7 +7,7 @@
 
 #include <libdeflate.h>
 
-#include "fastpng.h"
+#include "ico/fastpng.h"
 #include "fuzzcommon.h"
 
 namespace {

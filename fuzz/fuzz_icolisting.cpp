@@ -1,7 +1,7 @@
 // The .ico listing on arbitrary file contents.
 
 #include "fuzzcommon.h"
-#include "iconlisting.h"
+#include "ico/iconlisting.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

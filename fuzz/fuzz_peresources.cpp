@@ -3,8 +3,8 @@
 #include <QBuffer>
 
 #include "fuzzcommon.h"
-#include "icoassembly.h"
-#include "peresourcereader.h"
+#include "ico/icoassembly.h"
+#include "pe/peresourcereader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -11,9 +11,9 @@
 
 #include <libdeflate.h>
 
-#include "fastpng.h"
-#include "icondecoder.h"
-#include "peresourcereader.h"
+#include "ico/fastpng.h"
+#include "ico/icondecoder.h"
+#include "pe/peresourcereader.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "icoassembly.h"
+#include "ico/icoassembly.h"
 #include "pewriter.h"
 #include "testicons.h"
 

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
-#include "icoencoder.h"
+#include "ico/icoencoder.h"
 
 namespace {
 

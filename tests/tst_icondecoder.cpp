@@ -4,8 +4,8 @@
 #include <QImageReader>
 #include <QtTest>
 
-#include "icondecoder.h"
-#include "imagealloc.h"
+#include "ico/icondecoder.h"
+#include "bytes/imagealloc.h"
 #include "testicons.h"
 
 using TestIcons::Dib;

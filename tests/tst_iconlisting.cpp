@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "icoassembly.h"
-#include "iconlisting.h"
+#include "ico/icoassembly.h"
+#include "ico/iconlisting.h"
 #include "pewriter.h"
 #include "testicons.h"
 

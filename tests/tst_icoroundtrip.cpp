@@ -11,9 +11,9 @@
 
 #include <algorithm>
 
-#include "icoencoder.h"
-#include "sourceimage.h"
-#include "svgdocument.h"
+#include "ico/icoencoder.h"
+#include "picture/sourceimage.h"
+#include "picture/svgdocument.h"
 
 namespace {
 

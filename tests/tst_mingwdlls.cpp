@@ -8,11 +8,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "icoassembly.h"
-#include "icoencoder.h"
-#include "iconlisting.h"
-#include "iconmodule.h"
-#include "peresourcereader.h"
+#include "ico/icoassembly.h"
+#include "ico/icoencoder.h"
+#include "ico/iconlisting.h"
+#include "pe/iconmodule.h"
+#include "pe/peresourcereader.h"
 
 namespace {
 

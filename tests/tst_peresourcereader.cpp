@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "peresourcereader.h"
+#include "pe/peresourcereader.h"
 #include "pewriter.h"
 #include "testicons.h"
 

@@ -17,7 +17,7 @@
 #include <functional>
 
 #include "glyphoraform.h"
-#include "icoencoder.h"
+#include "ico/icoencoder.h"
 #include "imagefixtures.h"
 #include "modalwatch.h"
 

@@ -6,10 +6,10 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "icoencoder.h"
+#include "ico/icoencoder.h"
 #include "kvglobal.h"
-#include "sourceimage.h"
-#include "svgdocument.h"
+#include "picture/sourceimage.h"
+#include "picture/svgdocument.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "icoassembly.h"
-#include "iconlisting.h"
-#include "peresourcereader.h"
+#include "ico/icoassembly.h"
+#include "ico/iconlisting.h"
+#include "pe/peresourcereader.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include <cstdio>
 
-#include "iconresourceset.h"
-#include "peresourcereader.h"
+#include "pe/iconresourceset.h"
+#include "pe/peresourcereader.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <QSet>
 #include <QtDebug>
 
-#include "boundeddevice.h"
-#include "bytereader.h"
+#include "bytes/boundeddevice.h"
+#include "bytes/bytereader.h"
 
 namespace PeResourceReader {
 

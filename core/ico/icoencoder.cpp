@@ -12,8 +12,8 @@
 #include <limits>
 #include <thread>
 
-#include "sourceimage.h"
-#include "svgdocument.h"
+#include "picture/sourceimage.h"
+#include "picture/svgdocument.h"
 
 namespace IcoEncoder {
 

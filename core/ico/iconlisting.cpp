@@ -6,13 +6,13 @@
 #include <QThreadPool>
 #include <QtDebug>
 
-#include "bytereader.h"
+#include "bytes/bytereader.h"
 #include "icondecoder.h"
 #include "icongroupdirectory.h"
-#include "imagealloc.h"
-#include "iconmodule.h"
-#include "peresourcereader.h"
-#include "systemresources.h"
+#include "bytes/imagealloc.h"
+#include "pe/iconmodule.h"
+#include "pe/peresourcereader.h"
+#include "pe/systemresources.h"
 
 namespace IconListing {
 

@@ -7,10 +7,10 @@
 
 #include <algorithm>
 
-#include "bytereader.h"
+#include "bytes/bytereader.h"
 #include "icongroupdirectory.h"
-#include "iconmodule.h"
-#include "systemresources.h"
+#include "pe/iconmodule.h"
+#include "pe/systemresources.h"
 
 namespace IcoAssembly {
 

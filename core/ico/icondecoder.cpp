@@ -5,9 +5,9 @@
 
 #include <optional>
 
-#include "bytereader.h"
+#include "bytes/bytereader.h"
 #include "fastpng.h"
-#include "imagealloc.h"
+#include "bytes/imagealloc.h"
 
 namespace IconDecoder {
 

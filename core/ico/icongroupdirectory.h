@@ -10,7 +10,7 @@
 
 #include <optional>
 
-#include "bytereader.h"
+#include "bytes/bytereader.h"
 
 namespace IconGroupDirectory {
 

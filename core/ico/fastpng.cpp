@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "bytereader.h"
+#include "bytes/bytereader.h"
 
 namespace FastPng {
 
