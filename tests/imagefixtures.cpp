@@ -635,21 +635,35 @@ QByteArray heifFile(const char *brand, const char *itemType, const QSize &ispe,
 
 QByteArray heifWithStreamSize(Codec codec, const QSize &ispe, const StreamSize &stream)
 {
+    return heifWithStreamSizes(codec, ispe, {stream});
+}
+
+QByteArray heifWithStreamSizes(Codec codec, const QSize &ispe, const QList<StreamSize> &streams)
+{
     const bool av1 = codec == Codec::Av1;
     QByteArray config, data;
     if (av1) {
-        const QByteArray sequence = obu(1, av1SequenceHeader(stream));
-        config = box("av1C", QByteArray("\x81\x08\x0c\x00", 4) + sequence);
-        // temporal delimiter, the sequence header again, a frame of filler
-        data = obu(2, {}) + sequence + obu(6, QByteArray(24, '\xa5'));
+        QByteArray sequences;
+        for (const StreamSize &stream : streams)
+            sequences += obu(1, av1SequenceHeader(stream));
+        config = box("av1C", QByteArray("\x81\x08\x0c\x00", 4) + sequences);
+        // temporal delimiter, the sequence headers again, a frame of filler
+        data = obu(2, {}) + sequences + obu(6, QByteArray(24, '\xa5'));
     } else {
-        const QByteArray sps = hevcSps(stream);
-        const QByteArray record = QByteArray("\x01\x01\x60\x00\x00\x00\x90\x00\x00\x00"
-                                             "\x00\x00\x5d\xf0\x00\xfc\xfd\xf8\xf8\x00"
-                                             "\x00\x0f\x01\xa1\x00\x01", 26);
-        config = box("hvcC", record + be16(quint16(sps.size())) + sps);
+        // hvcC: 22 bytes of fields, one array (SPS, 0x21 with array_completeness) of
+        // streams.size() NAL units, each with its 16-bit length
+        QByteArray record = QByteArray("\x01\x01\x60\x00\x00\x00\x90\x00\x00\x00"
+                                       "\x00\x00\x5d\xf0\x00\xfc\xfd\xf8\xf8\x00"
+                                       "\x00\x0f\x01\xa1", 24)
+                + be16(quint16(streams.size()));
+        for (const StreamSize &stream : streams) {
+            const QByteArray sps = hevcSps(stream);
+            record += be16(quint16(sps.size())) + sps;
+            data += be32(quint32(sps.size())) + sps;
+        }
+        config = box("hvcC", record);
         const QByteArray slice = QByteArray("\x26\x01", 2) + QByteArray(24, '\xa5');
-        data = be32(quint32(sps.size())) + sps + be32(quint32(slice.size())) + slice;
+        data += be32(quint32(slice.size())) + slice;
     }
     return heifFile(av1 ? "avif" : "heic", av1 ? "av01" : "hvc1", ispe, config, data);
 }
