@@ -50,12 +50,19 @@ inline std::optional<Entry> entry(const ByteReader& group, qint64 i)
     const auto bytes = group.sub(kHeaderBytes + kEntryBytes * i, kEntryBytes);
     if (!bytes)
         return std::nullopt;
+    const auto width = bytes->u8(0);
+    const auto height = bytes->u8(1);
+    const auto bitCount = bytes->u16le(kBitCountOffset);
+    const auto bytesInResource = bytes->u32le(kBytesInResOffset);
+    const auto iconId = bytes->u16le(kIconIdOffset);
+    if (!allRead(width, height, bitCount, bytesInResource, iconId))
+        return std::nullopt;
     Entry result;
-    result.width = *bytes->u8(0);
-    result.height = *bytes->u8(1);
-    result.bitCount = *bytes->u16le(kBitCountOffset);
-    result.bytesInResource = *bytes->u32le(kBytesInResOffset);
-    result.iconId = *bytes->u16le(kIconIdOffset);
+    result.width = *width;
+    result.height = *height;
+    result.bitCount = *bitCount;
+    result.bytesInResource = *bytesInResource;
+    result.iconId = *iconId;
     result.bytes = *bytes;
     return result;
 }

@@ -78,21 +78,19 @@ QImage decodeWithFallback(const QByteArray& payload, int width, int height, bool
 
 // What decoding a payload will allocate at most, from its own header: a PNG's IHDR
 // width and height (big-endian, at 16 and 20), a DIB's biWidth by biHeight / 2, each side
-// capped where the decoders refuse it; 4 bytes a pixel.
+// capped where the decoders refuse it; 4 bytes a pixel.  A header cut short counts 0.
 qint64 estimatedImageBytes(const QByteArray& payload)
 {
     const ByteReader bytes(payload);
     qint64 width = 0;
     qint64 height = 0;
     if (IconDecoder::isPngPayload(payload)) {
-        auto be32 = [&](qint64 at) {
-            qint64 value = 0;
-            for (int i = 0; i < 4; ++i)
-                value = (value << 8) | bytes.u8(at + i).value_or(0);
-            return value;
-        };
-        width = be32(16);
-        height = be32(20);
+        const auto pngWidth = bytes.u32be(16);
+        const auto pngHeight = bytes.u32be(20);
+        if (!allRead(pngWidth, pngHeight))
+            return 0;
+        width = *pngWidth;
+        height = *pngHeight;
     } else {
         width = bytes.i32le(4).value_or(0);
         height = bytes.i32le(8).value_or(0) / 2;
@@ -206,6 +204,8 @@ bool listFileIcons(const QString& path, QList<IconGroupRecord>& records)
         IconGroupRecord record;
         for (qint64 j = 0; j < *count; ++j) {
             const auto entry = IconGroupDirectory::entry(group, j);
+            if (!entry)
+                break;
             qDebug() << "iconId: " << entry->iconId;
             qDebug() << "wBitCount: " << entry->bitCount;
             const auto icon = resources.icons.constFind(entry->iconId);
@@ -272,16 +272,18 @@ void listIcoBytes(const QByteArray& bytes, QList<IconGroupRecord>& records)
             qDebug() << "The icon directory ends at entry" << i << "of" << count;
             break;
         }
-        const int width = *entry->u8(0);
-        const int height = *entry->u8(1);
-        const qint64 length = *entry->u32le(8);
-        const qint64 offset = *entry->u32le(12);
-        const auto payloadBytes = ico.sub(offset, length);
+        const auto width = entry->u8(0);
+        const auto height = entry->u8(1);
+        const auto length = entry->u32le(8);
+        const auto offset = entry->u32le(12);
+        if (!allRead(width, height, length, offset))
+            break;
+        const auto payloadBytes = ico.sub(*offset, *length);
         if (!payloadBytes) {
             qDebug() << "Skipping icon entry" << i << "whose data reaches past the end of the file";
             continue;
         }
-        if (!budget.admit(length))
+        if (!budget.admit(*length))
             break;
         const QByteArray payload = payloadBytes->toByteArray();
         bool viaQt = false;
@@ -292,7 +294,7 @@ void listIcoBytes(const QByteArray& bytes, QList<IconGroupRecord>& records)
             viaQt = true;
         } else {
             qDebug() << "bitmap image found";
-            image = decodeModuleDib(payload, width, height, &bitCount);
+            image = decodeModuleDib(payload, *width, *height, &bitCount);
         }
         if (image.isNull()) {
             qDebug() << "Skipping icon entry" << i << "whose image does not decode";
@@ -301,7 +303,7 @@ void listIcoBytes(const QByteArray& bytes, QList<IconGroupRecord>& records)
         budget.keep(image);
         IconImageEntry decoded;
         decoded.image = image;
-        decoded.width = width ? width : image.width();
+        decoded.width = *width ? *width : image.width();
         decoded.depth = viaQt ? image.depth() : bitCount;
         record.entries.append(decoded);
     }

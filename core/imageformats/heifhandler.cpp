@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "byteview.h"
+#include "bytes/bytereader.h"
 #include "heiflibrary.h"
 #include "heifstreamcheck.h"
 #include "imagelimits.h"
@@ -91,29 +91,30 @@ bool HeifHandler::canRead(QIODevice *device, QByteArray *format)
     if (!device || !device->isReadable())
         return false;
     const QByteArray head = device->peek(kSignaturePeekBytes);
-    const ByteView view(head);
-    quint32 boxSize = 0;
-    if (!view.u32be(0, &boxSize) || !view.equals(4, "ftyp", 4))
+    const ByteReader view(head);
+    const auto boxSize = view.u32be(0);
+    if (!boxSize || !view.matches(4, "ftyp", 4))
         return false;
     // size 1 means a 64-bit size follows: no ftyp is that long, and 0 ("to the end") is
     // not allowed for it
-    if (boxSize < kFtypFirstCompatibleBrand)
+    if (*boxSize < kFtypFirstCompatibleBrand)
         return false;
-    const qint64 end = qMin<qint64>(boxSize, view.size());
+    const qint64 end = qMin<qint64>(*boxSize, view.size());
     bool hevc = false, av1 = false, neutral = false;
-    QByteArray brand;
     auto note = [&](const QByteArray &b) {
         hevc = hevc || isOneOf(b, kHevcBrands);
         av1 = av1 || isOneOf(b, kAv1Brands);
         neutral = neutral || isOneOf(b, kNeutralBrands);
     };
-    if (!view.fourcc(kFtypMajorBrand, &brand))
+    const auto major = view.fourcc(kFtypMajorBrand);
+    if (!major)
         return false;
-    note(brand);
+    note(*major);
     for (qint64 offset = kFtypFirstCompatibleBrand; offset + 4 <= end; offset += 4) {
-        if (!view.fourcc(offset, &brand))
+        const auto brand = view.fourcc(offset);
+        if (!brand)
             break;
-        note(brand);
+        note(*brand);
     }
     if (!hevc && !av1 && !neutral)
         return false;

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "byteview.h"
+#include "bytes/bytereader.h"
 #include "imagelimits.h"
 #include "jxllibrary.h"
 
@@ -87,9 +87,9 @@ bool JxlHandler::canRead(QIODevice *device)
     if (!device || !device->isReadable())
         return false;
     const QByteArray head = device->peek(sizeof kContainerSignature);
-    const ByteView view(head);
-    return view.equals(0, kCodestreamSignature, sizeof kCodestreamSignature)
-           || view.equals(0, kContainerSignature, sizeof kContainerSignature);
+    const ByteReader view(head);
+    return view.startsWith(kCodestreamSignature, sizeof kCodestreamSignature)
+           || view.startsWith(kContainerSignature, sizeof kContainerSignature);
 }
 
 bool JxlHandler::parse()
