@@ -18,7 +18,7 @@ struct Command
 };
 
 const Command kCommands[] = {
-    {"ico", "make a multi-resolution .ico from a picture (png, jpg, gif, tif, webp, svg, ...)", Cli::runIco},
+    {"ico", "make a multi-resolution .ico from a picture (ico --help lists the types)", Cli::runIco},
     {"list", "list the icon groups of an .exe, .dll or .ico", Cli::runList},
     {"extract", "write every icon group of an .exe or .dll as .ico files", Cli::runExtract},
 };

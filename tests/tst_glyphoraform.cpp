@@ -322,7 +322,11 @@ void TestGlyphoraForm::openDialogStartsInHomeThenRemembers()
     QTest::mouseClick(child<QToolButton>("sourceImageButton"), Qt::LeftButton);
 
     QCOMPARE(firstFolder, QDir::homePath());
-    QCOMPARE(filter, QStringLiteral("Image Files (*.gif *.heic *.heif *.jpg *.jpeg *.png *.svg *.tif *.tiff *.webp)"));
+    QCOMPARE(filter, QStringLiteral("Image Files (*.avif *.gif *.heic *.heif *.jpg *.jpeg *.jxl *.png *.svg *.tif *.tiff *.webp)"));
+    // A picture the drop frame takes must be one the dialog offers.
+    const QString patterns = filter.section(QLatin1Char('('), 1).chopped(1);
+    for (const char* name : {"a.AVIF", "b.jxl", "c.heic", "d.svg", "e.TIF", "f.webp"})
+        QVERIFY2(QDir::match(patterns, QString::fromLatin1(name)), name);
     QCOMPARE(child<QLabel>("openFileLabel")->text(), QDir::toNativeSeparators(file("logo.final.png")));
     QCOMPARE(child<QToolButton>("sourceImageButton")->icon().availableSizes().value(0), QSize(256, 128));
 
