@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "processrun.h"
+#include "testfiles.h"
 
 namespace {
 
@@ -22,18 +23,6 @@ const QByteArray kOldIcon("an icon written earlier");
 Run cli(const QStringList& args)
 {
     return run(kCli, args);
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int icotoolEntries(const QString& ico)
@@ -94,10 +83,10 @@ void TestCli::initTestCase()
                                         "Image.new('P', (64, 40), 3).save(sys.argv[1])"),
                          m_dir.filePath(QStringLiteral("pic.gif"))});
     QCOMPARE(gif.exitCode, 0);
-    QVERIFY(writeBytes(m_dir.filePath(QStringLiteral("logo.SVG")),
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("logo.SVG")),
                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"50\">"
                        "<circle cx=\"50\" cy=\"25\" r=\"20\" fill=\"#3282F6\"/></svg>"));
-    QVERIFY(writeBytes(m_dir.filePath(QStringLiteral("notes.png")), "these are words, not pixels\n"));
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("notes.png")), "these are words, not pixels\n"));
 }
 
 void TestCli::inputKinds_data()
@@ -155,14 +144,14 @@ void TestCli::failedInputKeepsOldIcon()
     QFETCH(QString, reason);
     const QString input = m_dir.filePath(name);
     const QString output = m_dir.filePath(QStringLiteral("old.ico"));
-    QVERIFY(writeBytes(output, kOldIcon));
+    QVERIFY(writeFile(output, kOldIcon));
     for (bool quiet : {true, false}) {
         QStringList args{QStringLiteral("ico"), input, QStringLiteral("-o"), output};
         if (quiet)
             args.prepend(QStringLiteral("-q"));
         const Run r = cli(args);
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(readBytes(output), kOldIcon);
+        QCOMPARE(readFile(output), kOldIcon);
         // the last line (with -q the only one) names the input and says why
         const QList<QByteArray> lines = r.err.trimmed().split('\n');
         if (quiet)
@@ -189,7 +178,7 @@ void TestCli::unwritableFolder()
     const QString folder = base.filePath(QStringLiteral("locked"));
     QVERIFY(QDir().mkpath(folder));
     const QString output = QDir(folder).filePath(QStringLiteral("old.ico"));
-    QVERIFY(writeBytes(output, kOldIcon));
+    QVERIFY(writeFile(output, kOldIcon));
     QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                               | QFileDevice::ExeOther | QFileDevice::ReadGroup | QFileDevice::ExeGroup));
 
@@ -206,7 +195,7 @@ void TestCli::unwritableFolder()
     }
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(r.exitCode, 1);
-    QCOMPARE(readBytes(output), kOldIcon);
+    QCOMPARE(readFile(output), kOldIcon);
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
     const QList<QByteArray> lines = r.err.trimmed().split('\n');
     QCOMPARE(lines.size(), 1);

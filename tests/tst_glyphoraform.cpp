@@ -1,12 +1,9 @@
 #include <QtTest>
 
 #include <QDesktopServices>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QSettings>
@@ -15,6 +12,7 @@
 
 #include <functional>
 
+#include "dragdrop.h"
 #include "glyphoraform.h"
 #include "kvglobal.h"
 #include "modalwatch.h"
@@ -153,15 +151,7 @@ void TestGlyphoraForm::whenModal(std::function<void(T*)> handler)
 
 void TestGlyphoraForm::dropFiles(const QList<QUrl>& urls)
 {
-    QWidget* frame = child<QWidget>("sourceFrame");
-    QMimeData mime;
-    mime.setUrls(urls);
-    const QPoint at = frame->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(frame, &enter);
-    QVERIFY2(enter.isAccepted(), "drag refused");
-    QDropEvent drop(at, Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(frame, &drop);
+    ::dropFiles(child<QWidget>("sourceFrame"), urls);
 }
 
 void TestGlyphoraForm::preview_data()
