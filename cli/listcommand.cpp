@@ -1,5 +1,5 @@
-// glyphora-cli list FILE [--json]: the Extract tab's listing of an .exe/.dll (through the
-// program's own PE reader) or of an .ico file, every image of every group decoded.
+// glyphora-cli list FILE [--json]: the icon groups of an .exe/.dll (through the program's
+// own PE reader) or of an .ico file, every image of every group decoded.
 
 #include <QFileInfo>
 #include <QJsonArray>
