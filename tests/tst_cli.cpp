@@ -58,6 +58,8 @@ private Q_SLOTS:
     void unwritableFolder();
     void usageErrors_data();
     void usageErrors();
+    void usageMessages_data();
+    void usageMessages();
     void helpAndVersion();
 
 private:
@@ -234,6 +236,37 @@ void TestCli::usageErrors()
     // nothing written by a command line that was not understood
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("x.ico"))));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("a.ico"))));
+}
+
+void TestCli::usageMessages_data()
+{
+    // The first line names the offending word as it was typed.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("global") << QStringList{"--fast", "ico"} << QByteArray("unknown option '--fast'");
+    QTest::newRow("global flag with a value") << QStringList{"--version=2"} << QByteArray("unknown option '--version=2'");
+    QTest::newRow("no word splitting") << QStringList{"-qh"} << QByteArray("unknown option '-qh'");
+    QTest::newRow("command") << QStringList{"ico", "a.png", "-o", "x.ico", "--sizes=16"}
+                             << QByteArray("ico: unknown option '--sizes=16'");
+    QTest::newRow("-o glued to its value") << QStringList{"ico", "a.png", "-ox.ico"}
+                                           << QByteArray("ico: unknown option '-ox.ico'");
+    QTest::newRow("--output last") << QStringList{"extract", "a.dll", "--output"}
+                                   << QByteArray("extract: --output needs a file name");
+    QTest::newRow("flag with a value") << QStringList{"list", "--json=1", "a.dll"}
+                                       << QByteArray("list: unknown option '--json=1'");
+    QTest::newRow("-o after --") << QStringList{"ico", "--", "-o", "x.ico"}
+                                 << QByteArray("ico: more than one file given ('x.ico')");
+    QTest::newRow("second file") << QStringList{"list", "a.dll", "b.dll"}
+                                 << QByteArray("list: more than one file given ('b.dll')");
+}
+
+void TestCli::usageMessages()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, line);
+    const Run r = cli(args);
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err, "glyphora-cli: " + line + "\nTry 'glyphora-cli --help'.\n");
 }
 
 void TestCli::helpAndVersion()
