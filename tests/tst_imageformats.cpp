@@ -14,6 +14,7 @@
 
 #include "heifstreamcheck.h"
 #include "imagefixtures.h"
+#include "testfiles.h"
 
 using ImageFixtures::Source;
 
@@ -462,10 +463,7 @@ void tst_ImageFormats::statedSizeBeyondLimit_data()
 {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QByteArray>("bytes");
-    auto read = [this](const QString &name) {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
+    auto read = [this](const QString &name) { return readFile(file(name)); };
     // 30000 x 30000 is 3.4 GB of pixels: within libheif's own side limit, far past Qt's
     QTest::newRow("heic") << "heic"
                           << ImageFixtures::withHeifCodedSize(read("heic lossy"), 30000, 30000);
