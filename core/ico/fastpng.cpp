@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "bytes/bytereader.h"
+#include "bytes/imagealloc.h"
 
 namespace FastPng {
 
@@ -22,8 +23,6 @@ constexpr qint64 kChunkOverhead = 12; // length, type, CRC
 constexpr quint32 kMaxChunkLength = 0x7fffffffu;
 // libpng's limit for chunks other than IDAT
 constexpr quint32 kMaxAncillaryLength = 8000000;
-// Larger pictures are not icon images; Qt's reader, with its allocation limit, takes them.
-constexpr quint32 kMaxSide = 4096;
 
 constexpr quint8 kGrey = 0;
 constexpr quint8 kRgb = 2;
@@ -254,8 +253,10 @@ QImage decode(const QByteArray& png)
             width = *w;
             height = *h;
             colourType = *colour;
-            // 8 bits, deflate, the standard filters, no interlacing
-            if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide || *depth != 8
+            // 8 bits, deflate, the standard filters, no interlacing.  Pictures larger than
+            // an icon image (kMaxImageSide) or the allocation limit go to Qt's reader,
+            // which decides on them with its own limit.
+            if (!fitsAllocationLimit(width, height, 4) || *depth != 8
                 || bytesPerPixel(colourType) == 0 || *compression != 0 || *filter != 0
                 || *interlace != 0)
                 return QImage();
@@ -313,8 +314,8 @@ QImage decode(const QByteArray& png)
         || consumed != size_t(dataBytes) || produced != rawBytes)
         return QImage();
 
-    QImage image(int(width), int(height),
-                 colourType == kRgb ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    QImage image = imageAlloc(width, height,
+                              colourType == kRgb ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (image.isNull())
         return QImage();
     const quint8* previous = nullptr;

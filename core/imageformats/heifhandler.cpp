@@ -2,15 +2,16 @@
 
 #include <QColorSpace>
 #include <QIODevice>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QVariant>
-
 
 #include <array>
 #include <cstring>
 #include <vector>
 
 #include "bytes/bytereader.h"
+#include "bytes/imagealloc.h"
 #include "heiflibrary.h"
 #include "heifstreamcheck.h"
 #include "imagelimits.h"
@@ -143,7 +144,7 @@ bool HeifHandler::parse()
         qCWarning(lcHeif, "libheif could not make a context");
         return false;
     }
-    const qint64 limit = ImageLimits::allocationLimitBytes();
+    const qint64 limit = allocationLimitBytes();
     if (limit > 0) {
         const qint64 side = qMin<qint64>(kMaxHeifSide, limit / kBytesPerOutputPixel);
         m_lib->heif_context_set_maximum_image_size_limit(m_context, int(qMax<qint64>(1, side)));
@@ -171,16 +172,16 @@ bool HeifHandler::parse()
         qCWarning(lcHeif, "the primary image states no size (%d x %d)", width, height);
         return false;
     }
-    if (!ImageLimits::fitsAllocationLimit(width, height, kBytesPerOutputPixel)
+    if (!fitsAllocationLimit(width, height, kBytesPerOutputPixel, kMaxAnyImageSide)
         || (codedWidth > 0 && codedHeight > 0
-            && !ImageLimits::fitsAllocationLimit(codedWidth, codedHeight, kBytesPerOutputPixel))) {
+            && !fitsAllocationLimit(codedWidth, codedHeight, kBytesPerOutputPixel, kMaxAnyImageSide))) {
         qCWarning(lcHeif, "%d x %d image exceeds the allocation limit of %d MB", width, height,
                   QImageReader::allocationLimit());
         return false;
     }
     // the decoders size their frames from the bitstreams, not from 'ispe'
     QString why;
-    if (!HeifStreamCheck::framesFit(m_data, ImageLimits::allocationLimitBytes(), &why)) {
+    if (!HeifStreamCheck::framesFit(m_data, allocationLimitBytes(), &why)) {
         qCWarning(lcHeif).noquote() << "not decoding the file:" << why;
         return false;
     }
@@ -206,8 +207,8 @@ bool HeifHandler::read(QImage *image)
     const QImage::Format format = !m_hasAlpha ? QImage::Format_RGBX8888
             : premultiplied                  ? QImage::Format_RGBA8888_Premultiplied
                                              : QImage::Format_RGBA8888;
-    QImage result;
-    if (!QImageIOHandler::allocateImage(m_size, format, &result)) {
+    QImage result = imageAlloc(m_size.width(), m_size.height(), format, kMaxAnyImageSide);
+    if (result.isNull()) {
         qCWarning(lcHeif, "cannot allocate a %d x %d image", m_size.width(), m_size.height());
         return false;
     }
