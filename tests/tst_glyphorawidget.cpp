@@ -181,7 +181,6 @@ void TestGlyphoraWidget::measuredLikeLabel_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("family");
     QTest::addColumn<int>("pixelSize");
-    QTest::newRow("default 18") << "50% OFF" << QString() << 18;
     QTest::newRow("default 100") << "50% OFF" << QString() << 100;
     QTest::newRow("serif 50") << "Sale! ijW" << "DejaVu Serif" << 50;
     QTest::newRow("accents 68") << "Ünïcödé €5 &" << QString() << 68;
