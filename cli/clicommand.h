@@ -3,6 +3,7 @@
 // The subcommands of glyphora-cli.  Each lives in its own file and is listed once, in the
 // table of main.cpp.
 
+#include <QCommandLineParser>
 #include <QStringList>
 
 #include <optional>
@@ -25,9 +26,18 @@ void printError(const QString& text);
 // Prints a usage error and the hint to --help on stderr; returns kExitUsage.
 int usageError(const QString& text);
 
+// Parses a command's own arguments with its options and the -q|--quiet and -h|--help that
+// every command takes; "--" ends the options.  Returns the exit status when the command
+// should end here (help shown, or a usage error), else nothing, with parser filled.
+std::optional<int> parseCommand(const QString& command, const QStringList& args, const QString& usage,
+                                const QList<QCommandLineOption>& options, QCommandLineParser& parser);
+
+// The one file a command works on, from the parsed positional arguments; a usage error
+// when there is none or more than one.
+std::optional<int> takeOneFile(const QString& command, const QCommandLineParser& parser, QString& file);
+
 // The arguments of a command that takes one file and one output: FILE -o|--output OUT,
-// --output=OUT, -q|--quiet, -h|--help and "--" to end the options.  Returns the exit
-// status when the command should end here (help shown, or a usage error), else nothing.
+// --output=OUT, and the options of every command.  Returns as parseCommand does.
 struct FileAndOutput
 {
     QString file;

@@ -1,5 +1,5 @@
 // glyphora-cli extract FILE -o OUTPUT.ico: every icon group of an .exe/.dll as its own
-// .ico file, named as the Extract tab's export names them.
+// .ico file, OUTPUT_0.ico, OUTPUT_1.ico, ... (OUTPUT.ico itself for a single group).
 
 #include <QFileInfo>
 

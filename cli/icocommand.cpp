@@ -5,6 +5,7 @@
 
 #include "clicommand.h"
 #include "ico/icoencoder.h"
+#include "picture/picturetypes.h"
 
 namespace Cli {
 
@@ -16,8 +17,11 @@ QString icoUsage()
         "  and 256 (PNG).  An SVG INPUT is drawn afresh at every size; any other picture\n"
         "  is fitted into 256 x 256 and scaled down from there.  An existing OUTPUT is\n"
         "  replaced only when the whole icon was written.\n"
+        "  INPUT: %1,\n"
+        "  or another picture that a Qt image reader here decodes (bmp, ...).\n"
         "  -o, --output FILE  the icon file to write\n"
-        "  -q, --quiet        print no log lines\n");
+        "  -q, --quiet        print no log lines\n")
+        .arg(PictureTypes::sourceSuffixes().join(QLatin1String(", ")));
 }
 
 int runIco(const QStringList& args)

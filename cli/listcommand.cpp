@@ -1,5 +1,5 @@
-// glyphora-cli list FILE [--json]: the Extract tab's listing of an .exe/.dll (through the
-// program's own PE reader) or of an .ico file, every image of every group decoded.
+// glyphora-cli list FILE [--json]: the icon groups of an .exe/.dll (through the program's
+// own PE reader) or of an .ico file, every image of every group decoded.
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -73,31 +73,14 @@ QString toText(const QList<IconGroupRecord>& records)
 
 int runList(const QStringList& args)
 {
+    const QCommandLineOption jsonOption(QStringLiteral("json"));
+    QCommandLineParser parser;
+    if (const auto status = parseCommand(QStringLiteral("list"), args, listUsage(), {jsonOption}, parser))
+        return *status;
     QString input;
-    bool json = false;
-    bool optionsEnded = false;
-    for (const QString& arg : args) {
-        if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            if (arg == QLatin1String("--")) {
-                optionsEnded = true;
-            } else if (arg == QLatin1String("--json")) {
-                json = true;
-            } else if (arg == QLatin1String("-q") || arg == QLatin1String("--quiet")) {
-                setQuiet(true);
-            } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-                std::fputs(qPrintable(listUsage()), stdout);
-                return kExitOk;
-            } else {
-                return usageError(QStringLiteral("list: unknown option '%1'").arg(arg));
-            }
-            continue;
-        }
-        if (!input.isEmpty())
-            return usageError(QStringLiteral("list: more than one file given ('%1')").arg(arg));
-        input = arg;
-    }
-    if (input.isEmpty())
-        return usageError(QStringLiteral("list: no file given"));
+    if (const auto status = takeOneFile(QStringLiteral("list"), parser, input))
+        return *status;
+    const bool json = parser.isSet(jsonOption);
     if (!QFileInfo(input).isFile()) {
         printError(QStringLiteral("list: %1: no such file").arg(input));
         return kExitFailed;

@@ -1,6 +1,7 @@
 // glyphora-cli: the program's roads for build scripts.  A small dispatcher: global
 // options first, then one subcommand with its own arguments.
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -18,7 +19,7 @@ struct Command
 };
 
 const Command kCommands[] = {
-    {"ico", "make a multi-resolution .ico from a picture (png, jpg, gif, tif, webp, svg, ...)", Cli::runIco},
+    {"ico", "make a multi-resolution .ico from a picture (ico --help lists the types)", Cli::runIco},
     {"list", "list the icon groups of an .exe, .dll or .ico", Cli::runList},
     {"extract", "write every icon group of an .exe or .dll as .ico files", Cli::runExtract},
 };
@@ -49,6 +50,49 @@ void printHelp()
     std::fputs(qPrintable(text), stdout);
 }
 
+const QCommandLineOption kQuietOption(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
+const QCommandLineOption kHelpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+const QCommandLineOption kOutputOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("FILE"));
+
+// The argument, as it was written, that carries the option the parser names without its
+// dashes and value: "--sizes=16" for "sizes".  Only what stands before "--" counts.
+QString writtenAs(const QStringList& args, const QString& name)
+{
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--"))
+            break;
+        if (arg.startsWith(QLatin1Char('-')) && arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0) == name)
+            return arg;
+    }
+    return QLatin1Char('-') + name;
+}
+
+// Turns a failed parse into the usage error the tool has always given.  The parser fails
+// for an unknown option, for an option of a value that ends the line ("-o") and for a
+// value given to a flag ("--json=1"); the last is reported as an unknown option too.
+int parseError(const QString& prefix, const QStringList& args, const QCommandLineParser& parser,
+               const QList<QCommandLineOption>& valueOptions)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString option = writtenAs(args, parser.unknownOptionNames().constFirst());
+        return Cli::usageError(prefix + QStringLiteral("unknown option '%1'").arg(option));
+    }
+    const QString last = args.isEmpty() ? QString() : args.constLast();
+    for (const QCommandLineOption& option : valueOptions) {
+        for (const QString& name : option.names()) {
+            if (last == QLatin1Char('-') + name || last == QLatin1String("--") + name)
+                return Cli::usageError(prefix + QStringLiteral("%1 needs a file name").arg(last));
+        }
+    }
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--"))
+            break;
+        if (arg.startsWith(QLatin1Char('-')) && arg.contains(QLatin1Char('=')))
+            return Cli::usageError(prefix + QStringLiteral("unknown option '%1'").arg(arg));
+    }
+    return Cli::usageError(prefix + parser.errorText());
+}
+
 } // namespace
 
 namespace Cli {
@@ -75,46 +119,57 @@ int usageError(const QString& text)
     return kExitUsage;
 }
 
+std::optional<int> parseCommand(const QString& command, const QStringList& args, const QString& usage,
+                                const QList<QCommandLineOption>& options, QCommandLineParser& parser)
+{
+    parser.addOptions(options);
+    parser.addOption(kQuietOption);
+    parser.addOption(kHelpOption);
+    // "-qh" is no pair of flags but an unknown option, as it has always been.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    // The parser skips the first word as the program's name.
+    if (!parser.parse(QStringList(command) + args)) {
+        QList<QCommandLineOption> valueOptions;
+        for (const QCommandLineOption& option : options) {
+            if (!option.valueName().isEmpty())
+                valueOptions.append(option);
+        }
+        return parseError(command + QStringLiteral(": "), args, parser, valueOptions);
+    }
+    if (parser.isSet(kQuietOption))
+        setQuiet(true);
+    if (parser.isSet(kHelpOption)) {
+        std::fputs(qPrintable(usage), stdout);
+        return kExitOk;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> takeOneFile(const QString& command, const QCommandLineParser& parser, QString& file)
+{
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return usageError(QStringLiteral("%1: more than one file given ('%2')").arg(command, files.at(1)));
+    if (files.isEmpty() || files.constFirst().isEmpty())
+        return usageError(QStringLiteral("%1: no file given").arg(command));
+    file = files.constFirst();
+    return std::nullopt;
+}
+
 std::optional<int> parseFileAndOutput(const QString& command, const QStringList& args,
                                       const QString& usage, FileAndOutput& parsed)
 {
-    bool outputGiven = false;
-    bool optionsEnded = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            if (arg == QLatin1String("--")) {
-                optionsEnded = true;
-            } else if (arg == QLatin1String("-o") || arg == QLatin1String("--output")
-                       || arg.startsWith(QLatin1String("--output="))) {
-                if (outputGiven)
-                    return usageError(QStringLiteral("%1: more than one output given").arg(command));
-                if (arg.startsWith(QLatin1String("--output="))) {
-                    parsed.output = arg.mid(int(qstrlen("--output=")));
-                } else {
-                    if (i + 1 >= args.size())
-                        return usageError(QStringLiteral("%1: %2 needs a file name").arg(command, arg));
-                    parsed.output = args.at(++i);
-                }
-                outputGiven = true;
-            } else if (arg == QLatin1String("-q") || arg == QLatin1String("--quiet")) {
-                setQuiet(true);
-            } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-                std::fputs(qPrintable(usage), stdout);
-                return kExitOk;
-            } else {
-                return usageError(QStringLiteral("%1: unknown option '%2'").arg(command, arg));
-            }
-            continue;
-        }
-        if (!parsed.file.isEmpty())
-            return usageError(QStringLiteral("%1: more than one file given ('%2')").arg(command, arg));
-        parsed.file = arg;
-    }
-    if (parsed.file.isEmpty())
-        return usageError(QStringLiteral("%1: no file given").arg(command));
-    if (!outputGiven || parsed.output.isEmpty())
+    QCommandLineParser parser;
+    if (const auto status = parseCommand(command, args, usage, {kOutputOption}, parser))
+        return status;
+    const QStringList outputs = parser.values(kOutputOption);
+    if (outputs.size() > 1)
+        return usageError(QStringLiteral("%1: more than one output given").arg(command));
+    if (const auto status = takeOneFile(command, parser, parsed.file))
+        return status;
+    if (outputs.isEmpty() || outputs.constFirst().isEmpty())
         return usageError(QStringLiteral("%1: no output given (-o OUTPUT.ico)").arg(command));
+    parsed.output = outputs.constFirst();
     return std::nullopt;
 }
 
@@ -128,24 +183,29 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QLatin1String(Cli::kProgramName));
     QCoreApplication::setApplicationVersion(KvGlobal::versionString());
 
-    QStringList args = app.arguments().mid(1);
-    while (!args.isEmpty() && args.first().startsWith(QLatin1Char('-'))) {
-        const QString option = args.takeFirst();
-        if (option == QLatin1String("-q") || option == QLatin1String("--quiet")) {
-            Cli::setQuiet(true);
-        } else if (option == QLatin1String("-h") || option == QLatin1String("--help")) {
-            printHelp();
-            return Cli::kExitOk;
-        } else if (option == QLatin1String("--version")) {
-            std::printf("%s %s\n", Cli::kProgramName, qPrintable(KvGlobal::versionString()));
-            return Cli::kExitOk;
-        } else {
-            return Cli::usageError(QStringLiteral("unknown option '%1'").arg(option));
-        }
+    // The global options end at the command's name; what follows is the command's own.
+    QCommandLineParser parser;
+    const QCommandLineOption versionOption(QStringLiteral("version"));
+    parser.addOptions({kQuietOption, kHelpOption, versionOption});
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QStringList arguments = app.arguments();
+    if (!parser.parse(arguments))
+        return parseError(QString(), arguments.mid(1), parser, {});
+    if (parser.isSet(kQuietOption))
+        Cli::setQuiet(true);
+    if (parser.isSet(kHelpOption)) {
+        printHelp();
+        return Cli::kExitOk;
     }
+    if (parser.isSet(versionOption)) {
+        std::printf("%s %s\n", Cli::kProgramName, qPrintable(KvGlobal::versionString()));
+        return Cli::kExitOk;
+    }
+
+    QStringList args = parser.positionalArguments();
     if (args.isEmpty())
         return Cli::usageError(QStringLiteral("no command given"));
-
     const QString name = args.takeFirst();
     for (const Command& command : kCommands) {
         if (name == QLatin1String(command.name))

@@ -2,7 +2,6 @@
 
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
@@ -16,6 +15,8 @@
 #include "linux/kvregistrystore.h"
 #include "linux/linuxplatform.h"
 #endif
+
+#include "picture/picturetypes.h"
 
 namespace KvGlobal {
 
@@ -239,25 +240,7 @@ bool isDarkColorScheme()
 
 bool isSupportedImageFile(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return false;
-
-    // Only what follows the last dot counts: "a.tar.png" is a png, "b.png.txt" is not.
-    const QString complete = info.completeSuffix();
-    const int dot = complete.lastIndexOf(QLatin1Char('.'));
-    const QString suffix = dot < 0 ? complete : complete.mid(dot + 1);
-    if (suffix.isEmpty())
-        return false;
-
-    static const char* const kPictureSuffixes[] = {
-        "gif", "heif", "heic", "avif", "jxl", "jpg", "jpeg", "png", "tif", "tiff", "webp", "svg",
-    };
-    for (const char* known : kPictureSuffixes) {
-        if (suffix.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return PictureTypes::isSourcePicture(path);
 }
 
 } // namespace KvGlobal

@@ -61,9 +61,9 @@ bool isDarkColorScheme();
 // leaves out as it was.
 bool rasterizeSvg(const QString& path, int width, int height, QImage& out);
 
-// True for an existing regular file whose last suffix names a picture type that the
-// Create tab takes as its source (gif, heif, heic, avif, jxl, jpg, jpeg, png, tif, tiff,
-// webp, svg; any case).  Only the name is looked at, never the content.
+// True for an existing regular file whose last suffix, in any case, names a picture type
+// that the Create tab takes as its source (PictureTypes::sourceSuffixes()).  Only the name
+// is looked at, never the content.
 bool isSupportedImageFile(const QString& path);
 
 } // namespace KvGlobal

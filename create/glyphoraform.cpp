@@ -14,6 +14,7 @@
 
 #include "ico/icoencoder.h"
 #include "kvglobal.h"
+#include "picture/picturetypes.h"
 #include "picture/sourceimage.h"
 
 namespace {
@@ -114,7 +115,7 @@ void GlyphoraForm::openSourceFileDialog()
 
     const QString path = QFileDialog::getOpenFileName(
         this, tr("Add Image Files"), folder,
-        tr("Image Files (*.gif *.heic *.heif *.jpg *.jpeg *.png *.svg *.tif *.tiff *.webp)"));
+        tr("Image Files (%1)").arg(PictureTypes::sourceFilterPatterns()));
 
     // A cancelled dialog changes nothing: neither the remembered folder nor the source.
     if (path.isEmpty()) {

@@ -77,6 +77,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    bool hasSelection() const;
+    // Rebuilds the selected object's display image at its position, frames and repaints it.
+    void rebuildSelected();
+
     bool ready = false;
     int iconSize = 256;
     int canvasSizePx = 300;

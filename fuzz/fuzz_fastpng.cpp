@@ -7,28 +7,25 @@
 
 #include <libdeflate.h>
 
+#include "bytes/bytereader.h"
 #include "ico/fastpng.h"
 #include "fuzzcommon.h"
 
 namespace {
 
-quint32 be32(const QByteArray& bytes, qsizetype at)
-{
-    return quint32(quint8(bytes[at])) << 24 | quint32(quint8(bytes[at + 1])) << 16
-        | quint32(quint8(bytes[at + 2])) << 8 | quint8(bytes[at + 3]);
-}
-
 void fixCrcs(QByteArray* png)
 {
-    for (qsizetype at = 8; at + 12 <= png->size();) {
-        const quint32 length = be32(*png, at);
-        if (length > quint32(png->size() - at - 12))
+    // each chunk: a big-endian length, the type, the data, the CRC of type and data
+    for (qsizetype at = 8;;) {
+        const ByteReader bytes(*png);
+        const auto length = bytes.u32be(at);
+        if (!length || !bytes.contains(at, qint64(*length) + 12))
             return;
-        const quint32 crc = libdeflate_crc32(0, png->constData() + at + 4, length + 4);
-        char* out = png->data() + at + 8 + length;
+        const quint32 crc = libdeflate_crc32(0, png->constData() + at + 4, *length + 4);
+        char* out = png->data() + at + 8 + *length;
         for (int i = 0; i < 4; ++i)
             out[i] = char(crc >> (24 - 8 * i));
-        at += 12 + qsizetype(length);
+        at += 12 + qsizetype(*length);
     }
 }
 

@@ -8,7 +8,7 @@
 
 #include <array>
 
-#include "byteview.h"
+#include "bytes/bytereader.h"
 
 namespace ImageFixtures {
 
@@ -62,33 +62,27 @@ struct Box
     bool found() const { return offset >= 0; }
 };
 
-Box findChild(const ByteView &file, qint64 begin, qint64 end, const char *type)
+Box findChild(const ByteReader &file, qint64 begin, qint64 end, const char *type)
 {
     for (qint64 offset = begin; offset + 8 <= end;) {
-        quint32 size = 0;
-        if (!file.u32be(offset, &size) || size < 8 || !file.has(offset, size)
-            || offset + size > end)
+        const auto size = file.u32be(offset);
+        if (!size || *size < 8 || !file.contains(offset, *size) || offset + *size > end)
             return {};
-        if (file.equals(offset + 4, type, 4))
-            return {offset, size};
-        offset += size;
+        if (file.matches(offset + 4, type, 4))
+            return {offset, *size};
+        offset += *size;
     }
     return {};
 }
 
-bool readSized(const ByteView &file, qint64 offset, int bytes, quint64 *value)
+// A field of 0, 4 or 8 bytes.
+std::optional<quint64> readSized(const ByteReader &file, qint64 offset, int bytes)
 {
-    *value = 0;
     if (bytes == 0)
-        return true;
-    if (bytes == 4) {
-        quint32 v = 0;
-        if (!file.u32be(offset, &v))
-            return false;
-        *value = v;
-        return true;
-    }
-    return bytes == 8 && file.u64be(offset, value);
+        return quint64(0);
+    if (bytes != 4 && bytes != 8)
+        return std::nullopt;
+    return file.uintBe(offset, bytes);
 }
 
 void writeSized(QByteArray *bytes, qint64 offset, int size, quint64 value)
@@ -103,55 +97,50 @@ void writeSized(QByteArray *bytes, qint64 offset, int size, quint64 value)
 // method 0) by delta: the data sits in 'mdat' after the 'meta' box being grown.
 bool shiftItemLocations(QByteArray *out, const Box &iloc, qint64 delta)
 {
-    const ByteView file(*out);
-    quint8 version = 0, sizes = 0, sizes2 = 0;
-    if (!file.u8(iloc.offset + 8, &version) || !file.u8(iloc.offset + 12, &sizes)
-        || !file.u8(iloc.offset + 13, &sizes2) || version > 2)
+    const ByteReader file(*out);
+    const auto version = file.u8(iloc.offset + 8);
+    const auto sizes = file.u8(iloc.offset + 12);
+    const auto sizes2 = file.u8(iloc.offset + 13);
+    if (!allRead(version, sizes, sizes2) || *version > 2)
         return false;
-    const int offsetSize = sizes >> 4, lengthSize = sizes & 15, baseSize = sizes2 >> 4;
-    const int indexSize = version >= 1 ? sizes2 & 15 : 0;
+    const int offsetSize = *sizes >> 4, lengthSize = *sizes & 15, baseSize = *sizes2 >> 4;
+    const int indexSize = *version >= 1 ? *sizes2 & 15 : 0;
     qint64 pos = iloc.offset + 14;
-    quint32 itemCount = 0;
-    if (version < 2) {
-        quint16 c = 0;
-        if (!file.u16be(pos, &c))
-            return false;
-        itemCount = c;
-        pos += 2;
-    } else {
-        if (!file.u32be(pos, &itemCount))
-            return false;
-        pos += 4;
-    }
-    for (quint32 i = 0; i < itemCount; ++i) {
-        pos += version < 2 ? 2 : 4; // item ID
+    const int countBytes = *version < 2 ? 2 : 4;
+    const auto itemCount = file.uintBe(pos, countBytes);
+    if (!itemCount)
+        return false;
+    pos += countBytes;
+    for (quint64 i = 0; i < *itemCount; ++i) {
+        pos += countBytes; // item ID
         quint16 method = 0;
-        if (version >= 1) {
-            if (!file.u16be(pos, &method))
+        if (*version >= 1) {
+            const auto field = file.u16be(pos);
+            if (!field)
                 return false;
-            method &= 15;
+            method = *field & 15;
             pos += 2;
         }
         pos += 2; // data reference index
-        quint64 base = 0;
         const qint64 basePos = pos;
-        if (!readSized(file, pos, baseSize, &base))
+        const auto base = readSized(file, pos, baseSize);
+        if (!base)
             return false;
         pos += baseSize;
-        quint16 extents = 0;
-        if (!file.u16be(pos, &extents))
+        const auto extents = file.u16be(pos);
+        if (!extents)
             return false;
         pos += 2;
-        const bool shiftBase = method == 0 && baseSize > 0 && base != 0;
+        const bool shiftBase = method == 0 && baseSize > 0 && *base != 0;
         if (shiftBase)
-            writeSized(out, basePos, baseSize, base + delta);
-        for (quint16 e = 0; e < extents; ++e) {
+            writeSized(out, basePos, baseSize, *base + delta);
+        for (quint16 e = 0; e < *extents; ++e) {
             pos += indexSize;
-            quint64 extentOffset = 0;
-            if (!readSized(file, pos, offsetSize, &extentOffset) || !file.has(pos, lengthSize))
+            const auto extentOffset = readSized(file, pos, offsetSize);
+            if (!extentOffset || !file.contains(pos, lengthSize))
                 return false;
             if (method == 0 && !shiftBase)
-                writeSized(out, pos, offsetSize, extentOffset + delta);
+                writeSized(out, pos, offsetSize, *extentOffset + delta);
             pos += offsetSize + lengthSize;
         }
     }
@@ -258,7 +247,7 @@ bool run(const QString &program, const QStringList &arguments, QString *log)
 
 QByteArray withHeifTransform(const QByteArray &heif, int irotQuarterTurns, int imirAxis)
 {
-    const ByteView file(heif);
+    const ByteReader file(heif);
     const Box meta = findChild(file, 0, file.size(), "meta");
     if (!meta.found())
         return {};
@@ -270,26 +259,21 @@ QByteArray withHeifTransform(const QByteArray &heif, int irotQuarterTurns, int i
         return {};
     const Box ipco = findChild(file, iprp.offset + 8, iprp.offset + iprp.size, "ipco");
     const Box ipma = findChild(file, iprp.offset + 8, iprp.offset + iprp.size, "ipma");
-    quint8 pitmVersion = 0;
-    if (!ipco.found() || !ipma.found() || ipma.offset < ipco.offset
-        || !file.u8(pitm.offset + 8, &pitmVersion))
+    const auto pitmVersion = file.u8(pitm.offset + 8);
+    if (!ipco.found() || !ipma.found() || ipma.offset < ipco.offset || !pitmVersion)
         return {};
-    quint32 primary = 0;
-    if (pitmVersion == 0) {
-        quint16 id = 0;
-        if (!file.u16be(pitm.offset + 12, &id))
-            return {};
-        primary = id;
-    } else if (!file.u32be(pitm.offset + 12, &primary)) {
+    // the primary item's ID: 16 bits in version 0, 32 bits after
+    const auto primaryId = file.uintBe(pitm.offset + 12, *pitmVersion == 0 ? 2 : 4);
+    if (!primaryId)
         return {};
-    }
+    const quint32 primary = quint32(*primaryId);
 
     int properties = 0;
     for (qint64 offset = ipco.offset + 8; offset < ipco.offset + ipco.size; ++properties) {
-        quint32 size = 0;
-        if (!file.u32be(offset, &size) || size < 8)
+        const auto size = file.u32be(offset);
+        if (!size || *size < 8)
             return {};
-        offset += size;
+        offset += *size;
     }
     QByteArray newProperties;
     QList<int> newIndices;
@@ -304,12 +288,12 @@ QByteArray withHeifTransform(const QByteArray &heif, int irotQuarterTurns, int i
 
     // ipma: version, 24 flag bits, entry count, then per item its ID (16 bits before
     // version 1), an association count and the associations, 8 or 16 bits each (flag 1)
-    quint8 ipmaVersion = 0, ipmaFlags = 0;
-    quint32 entries = 0;
-    if (!file.u8(ipma.offset + 8, &ipmaVersion) || !file.u8(ipma.offset + 11, &ipmaFlags)
-        || !file.u32be(ipma.offset + 12, &entries))
+    const auto ipmaVersion = file.u8(ipma.offset + 8);
+    const auto ipmaFlags = file.u8(ipma.offset + 11);
+    const auto entries = file.u32be(ipma.offset + 12);
+    if (!allRead(ipmaVersion, ipmaFlags, entries))
         return {};
-    const bool wide = ipmaFlags & 1;
+    const bool wide = *ipmaFlags & 1;
     QByteArray associations;
     for (int index : newIndices) {
         if (wide)
@@ -323,31 +307,26 @@ QByteArray withHeifTransform(const QByteArray &heif, int irotQuarterTurns, int i
     // the same transforms, or it would no longer line up with the colours.
     QList<quint32> targets = {primary};
     const Box iref = findChild(file, metaBegin, metaEnd, "iref");
-    quint8 irefVersion = 0;
-    if (iref.found() && file.u8(iref.offset + 8, &irefVersion)) {
-        const int idBytes = irefVersion == 0 ? 2 : 4;
+    const auto irefVersion = iref.found() ? file.u8(iref.offset + 8) : std::nullopt;
+    if (irefVersion) {
+        const int idBytes = *irefVersion == 0 ? 2 : 4;
         for (qint64 offset = iref.offset + 12; offset + 8 <= iref.offset + iref.size;) {
-            quint32 size = 0;
-            if (!file.u32be(offset, &size) || size < 8)
+            const auto size = file.u32be(offset);
+            if (!size || *size < 8)
                 return {};
-            quint32 from = 0, to = 0;
-            quint16 from16 = 0, to16 = 0, count = 0;
             const qint64 fromPos = offset + 8, countPos = fromPos + idBytes;
-            const bool ok = idBytes == 2 ? file.u16be(fromPos, &from16) : file.u32be(fromPos, &from);
-            if (!ok || !file.u16be(countPos, &count))
+            const auto from = file.uintBe(fromPos, idBytes);
+            const auto count = file.u16be(countPos);
+            if (!allRead(from, count))
                 return {};
-            if (idBytes == 2)
-                from = from16;
-            for (quint16 i = 0; i < count; ++i) {
-                const qint64 toPos = countPos + 2 + qint64(i) * idBytes;
-                if (idBytes == 2 ? !file.u16be(toPos, &to16) : !file.u32be(toPos, &to))
+            for (quint16 i = 0; i < *count; ++i) {
+                const auto to = file.uintBe(countPos + 2 + qint64(i) * idBytes, idBytes);
+                if (!to)
                     return {};
-                if (idBytes == 2)
-                    to = to16;
-                if (file.equals(offset + 4, "auxl", 4) && to == primary)
-                    targets << from;
+                if (file.matches(offset + 4, "auxl", 4) && *to == primary)
+                    targets << quint32(*from);
             }
-            offset += size;
+            offset += *size;
         }
     }
 
@@ -358,25 +337,18 @@ QByteArray withHeifTransform(const QByteArray &heif, int irotQuarterTurns, int i
     };
     QList<Entry> edits;
     qint64 pos = ipma.offset + 16;
-    for (quint32 i = 0; i < entries; ++i) {
-        quint32 id = 0;
-        if (ipmaVersion < 1) {
-            quint16 id16 = 0;
-            if (!file.u16be(pos, &id16))
-                return {};
-            id = id16;
-            pos += 2;
-        } else {
-            if (!file.u32be(pos, &id))
-                return {};
-            pos += 4;
-        }
-        quint8 count = 0;
-        if (!file.u8(pos, &count))
+    for (quint32 i = 0; i < *entries; ++i) {
+        const int idBytes = *ipmaVersion < 1 ? 2 : 4;
+        const auto id = file.uintBe(pos, idBytes);
+        if (!id)
+            return {};
+        pos += idBytes;
+        const auto count = file.u8(pos);
+        if (!count)
             return {};
         const qint64 thisCount = pos;
-        pos += 1 + qint64(count) * (wide ? 2 : 1);
-        if (targets.contains(id))
+        pos += 1 + qint64(*count) * (wide ? 2 : 1);
+        if (targets.contains(quint32(*id)))
             edits.push_front({thisCount, pos}); // last first: earlier offsets stay valid
     }
     if (edits.isEmpty() || pos > ipma.offset + ipma.size)
@@ -401,7 +373,7 @@ QByteArray withHeifTransform(const QByteArray &heif, int irotQuarterTurns, int i
 
 QByteArray withHeifCodedSize(const QByteArray &heif, quint32 width, quint32 height)
 {
-    const ByteView file(heif);
+    const ByteReader file(heif);
     const Box meta = findChild(file, 0, file.size(), "meta");
     if (!meta.found())
         return {};
@@ -414,16 +386,16 @@ QByteArray withHeifCodedSize(const QByteArray &heif, quint32 width, quint32 heig
     QByteArray out = heif;
     int changed = 0;
     for (qint64 offset = ipco.offset + 8; offset + 8 <= ipco.offset + ipco.size;) {
-        quint32 size = 0;
-        if (!file.u32be(offset, &size) || size < 8)
+        const auto size = file.u32be(offset);
+        if (!size || *size < 8)
             return {};
         // ispe: full box header, then width and height, 32 bits each
-        if (file.equals(offset + 4, "ispe", 4) && size >= 20) {
+        if (file.matches(offset + 4, "ispe", 4) && *size >= 20) {
             put32(&out, offset + 12, width);
             put32(&out, offset + 16, height);
             ++changed;
         }
-        offset += size;
+        offset += *size;
     }
     return changed ? out : QByteArray();
 }
@@ -635,21 +607,35 @@ QByteArray heifFile(const char *brand, const char *itemType, const QSize &ispe,
 
 QByteArray heifWithStreamSize(Codec codec, const QSize &ispe, const StreamSize &stream)
 {
+    return heifWithStreamSizes(codec, ispe, {stream});
+}
+
+QByteArray heifWithStreamSizes(Codec codec, const QSize &ispe, const QList<StreamSize> &streams)
+{
     const bool av1 = codec == Codec::Av1;
     QByteArray config, data;
     if (av1) {
-        const QByteArray sequence = obu(1, av1SequenceHeader(stream));
-        config = box("av1C", QByteArray("\x81\x08\x0c\x00", 4) + sequence);
-        // temporal delimiter, the sequence header again, a frame of filler
-        data = obu(2, {}) + sequence + obu(6, QByteArray(24, '\xa5'));
+        QByteArray sequences;
+        for (const StreamSize &stream : streams)
+            sequences += obu(1, av1SequenceHeader(stream));
+        config = box("av1C", QByteArray("\x81\x08\x0c\x00", 4) + sequences);
+        // temporal delimiter, the sequence headers again, a frame of filler
+        data = obu(2, {}) + sequences + obu(6, QByteArray(24, '\xa5'));
     } else {
-        const QByteArray sps = hevcSps(stream);
-        const QByteArray record = QByteArray("\x01\x01\x60\x00\x00\x00\x90\x00\x00\x00"
-                                             "\x00\x00\x5d\xf0\x00\xfc\xfd\xf8\xf8\x00"
-                                             "\x00\x0f\x01\xa1\x00\x01", 26);
-        config = box("hvcC", record + be16(quint16(sps.size())) + sps);
+        // hvcC: 22 bytes of fields, one array (SPS, 0x21 with array_completeness) of
+        // streams.size() NAL units, each with its 16-bit length
+        QByteArray record = QByteArray("\x01\x01\x60\x00\x00\x00\x90\x00\x00\x00"
+                                       "\x00\x00\x5d\xf0\x00\xfc\xfd\xf8\xf8\x00"
+                                       "\x00\x0f\x01\xa1", 24)
+                + be16(quint16(streams.size()));
+        for (const StreamSize &stream : streams) {
+            const QByteArray sps = hevcSps(stream);
+            record += be16(quint16(sps.size())) + sps;
+            data += be32(quint32(sps.size())) + sps;
+        }
+        config = box("hvcC", record);
         const QByteArray slice = QByteArray("\x26\x01", 2) + QByteArray(24, '\xa5');
-        data = be32(quint32(sps.size())) + sps + be32(quint32(slice.size())) + slice;
+        data += be32(quint32(slice.size())) + slice;
     }
     return heifFile(av1 ? "avif" : "heic", av1 ? "av01" : "hvc1", ispe, config, data);
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -56,6 +57,9 @@ struct StreamSize
 // configuration record and again in the item's data) says stream.  The picture data
 // after it is filler that no decoder accepts.
 QByteArray heifWithStreamSize(Codec codec, const QSize &ispe, const StreamSize &stream);
+// The same with one sequence header (or SPS) per stream, one after the other in the
+// configuration record and again in the item's data.
+QByteArray heifWithStreamSizes(Codec codec, const QSize &ispe, const QList<StreamSize> &streams);
 
 // The same with a derived item instead ("grid" of one tile, or "iovl"), whose data states
 // a width x height canvas, 32-bit fields when a side needs them.

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "processrun.h"
+#include "testfiles.h"
 
 namespace {
 
@@ -22,18 +23,6 @@ const QByteArray kOldIcon("an icon written earlier");
 Run cli(const QStringList& args)
 {
     return run(kCli, args);
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int icotoolEntries(const QString& ico)
@@ -69,6 +58,8 @@ private Q_SLOTS:
     void unwritableFolder();
     void usageErrors_data();
     void usageErrors();
+    void usageMessages_data();
+    void usageMessages();
     void helpAndVersion();
 
 private:
@@ -94,10 +85,10 @@ void TestCli::initTestCase()
                                         "Image.new('P', (64, 40), 3).save(sys.argv[1])"),
                          m_dir.filePath(QStringLiteral("pic.gif"))});
     QCOMPARE(gif.exitCode, 0);
-    QVERIFY(writeBytes(m_dir.filePath(QStringLiteral("logo.SVG")),
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("logo.SVG")),
                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"50\">"
                        "<circle cx=\"50\" cy=\"25\" r=\"20\" fill=\"#3282F6\"/></svg>"));
-    QVERIFY(writeBytes(m_dir.filePath(QStringLiteral("notes.png")), "these are words, not pixels\n"));
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("notes.png")), "these are words, not pixels\n"));
 }
 
 void TestCli::inputKinds_data()
@@ -155,14 +146,14 @@ void TestCli::failedInputKeepsOldIcon()
     QFETCH(QString, reason);
     const QString input = m_dir.filePath(name);
     const QString output = m_dir.filePath(QStringLiteral("old.ico"));
-    QVERIFY(writeBytes(output, kOldIcon));
+    QVERIFY(writeFile(output, kOldIcon));
     for (bool quiet : {true, false}) {
         QStringList args{QStringLiteral("ico"), input, QStringLiteral("-o"), output};
         if (quiet)
             args.prepend(QStringLiteral("-q"));
         const Run r = cli(args);
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(readBytes(output), kOldIcon);
+        QCOMPARE(readFile(output), kOldIcon);
         // the last line (with -q the only one) names the input and says why
         const QList<QByteArray> lines = r.err.trimmed().split('\n');
         if (quiet)
@@ -189,7 +180,7 @@ void TestCli::unwritableFolder()
     const QString folder = base.filePath(QStringLiteral("locked"));
     QVERIFY(QDir().mkpath(folder));
     const QString output = QDir(folder).filePath(QStringLiteral("old.ico"));
-    QVERIFY(writeBytes(output, kOldIcon));
+    QVERIFY(writeFile(output, kOldIcon));
     QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                               | QFileDevice::ExeOther | QFileDevice::ReadGroup | QFileDevice::ExeGroup));
 
@@ -206,7 +197,7 @@ void TestCli::unwritableFolder()
     }
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(r.exitCode, 1);
-    QCOMPARE(readBytes(output), kOldIcon);
+    QCOMPARE(readFile(output), kOldIcon);
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
     const QList<QByteArray> lines = r.err.trimmed().split('\n');
     QCOMPARE(lines.size(), 1);
@@ -245,6 +236,37 @@ void TestCli::usageErrors()
     // nothing written by a command line that was not understood
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("x.ico"))));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("a.ico"))));
+}
+
+void TestCli::usageMessages_data()
+{
+    // The first line names the offending word as it was typed.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("global") << QStringList{"--fast", "ico"} << QByteArray("unknown option '--fast'");
+    QTest::newRow("global flag with a value") << QStringList{"--version=2"} << QByteArray("unknown option '--version=2'");
+    QTest::newRow("no word splitting") << QStringList{"-qh"} << QByteArray("unknown option '-qh'");
+    QTest::newRow("command") << QStringList{"ico", "a.png", "-o", "x.ico", "--sizes=16"}
+                             << QByteArray("ico: unknown option '--sizes=16'");
+    QTest::newRow("-o glued to its value") << QStringList{"ico", "a.png", "-ox.ico"}
+                                           << QByteArray("ico: unknown option '-ox.ico'");
+    QTest::newRow("--output last") << QStringList{"extract", "a.dll", "--output"}
+                                   << QByteArray("extract: --output needs a file name");
+    QTest::newRow("flag with a value") << QStringList{"list", "--json=1", "a.dll"}
+                                       << QByteArray("list: unknown option '--json=1'");
+    QTest::newRow("-o after --") << QStringList{"ico", "--", "-o", "x.ico"}
+                                 << QByteArray("ico: more than one file given ('x.ico')");
+    QTest::newRow("second file") << QStringList{"list", "a.dll", "b.dll"}
+                                 << QByteArray("list: more than one file given ('b.dll')");
+}
+
+void TestCli::usageMessages()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, line);
+    const Run r = cli(args);
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err, "glyphora-cli: " + line + "\nTry 'glyphora-cli --help'.\n");
 }
 
 void TestCli::helpAndVersion()

@@ -13,24 +13,12 @@
 #include "testicons.h"
 
 #include "processrun.h"
+#include "testfiles.h"
 
 namespace {
 
 const QString kCli = QStringLiteral(GLYPHORA_BINARY_DIR "/bin/glyphora-cli");
 const QString kComdlg = QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/comdlg32.dll");
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -91,7 +79,7 @@ private Q_SLOTS:
         TestIcons::put32(ico, 6 + 12, 22);
         ico.append(dib);
         const QString path = m_dir.filePath("one.ico");
-        writeFile(path, ico);
+        QVERIFY(writeFile(path, ico));
         const Run text = run(kCli, {"-q", "list", path});
         QCOMPARE(text.exitCode, 0);
         QCOMPARE(text.out, QByteArray("row 0, id 0: 16x16 32-bit\n"));
@@ -132,9 +120,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QByteArray, logLine);
         const QString input = m_dir.filePath(name);
-        writeFile(input, bytes);
+        QVERIFY(writeFile(input, bytes));
         const QString output = m_dir.filePath("old.ico");
-        writeFile(output, "old icon");
+        QVERIFY(writeFile(output, "old icon"));
         QStringList args{command, input};
         if (command == "extract")
             args << "-o" << output;

@@ -6,6 +6,7 @@
 
 #include "glyphoraframe.h"
 #include "kvglobal.h"
+#include "picture/picturetypes.h"
 
 // Which files the Create tab takes by name, and the drop frame's drag filter, with real
 // files on disk and real mime data sent to the widget.
@@ -53,36 +54,40 @@ void TestGlyphoraFrame::supportedImageFile_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("expected");
+    QTest::addColumn<bool>("canvas"); // may be dropped on the canvas as a further object
 
-    QTest::newRow("upper-case png") << "photo.PNG" << true;
-    QTest::newRow("upper-case svg") << "logo.SVG" << true;
-    QTest::newRow("gif") << "a.gif" << true;
-    QTest::newRow("heif") << "b.heif" << true;
-    QTest::newRow("heic") << "c.HEIC" << true;
-    QTest::newRow("avif") << "d.avif" << true;
-    QTest::newRow("jxl") << "e.jxl" << true;
-    QTest::newRow("jpg") << "f.jpg" << true;
-    QTest::newRow("jpeg") << "g.JPEG" << true;
-    QTest::newRow("tif") << "h.tif" << true;
-    QTest::newRow("tiff") << "i.tiff" << true;
-    QTest::newRow("webp") << "j.webp" << true;
-    QTest::newRow("last suffix counts") << "archive.tar.png" << true;
-    QTest::newRow("picture name, text suffix") << "picture.png.txt" << false;
-    QTest::newRow("text") << "notes.txt" << false;
-    QTest::newRow("ico is no source") << "icon.ico" << false;
-    QTest::newRow("bmp is no source") << "image.bmp" << false;
-    QTest::newRow("no dot") << "noext" << false;
-    QTest::newRow("trailing dot") << "trailingdot." << false;
-    QTest::newRow("dot file named like a suffix") << ".png" << true;
-    QTest::newRow("folder with a picture name") << "folder.png" << false;
-    QTest::newRow("missing file") << "missing.png" << false;
+
+    QTest::newRow("upper-case png") << "photo.PNG" << true << true;
+    QTest::newRow("upper-case svg") << "logo.SVG" << true << false;
+    QTest::newRow("gif") << "a.gif" << true << true;
+    QTest::newRow("heif") << "b.heif" << true << false;
+    QTest::newRow("heic") << "c.HEIC" << true << false;
+    QTest::newRow("avif") << "d.avif" << true << false;
+    QTest::newRow("jxl") << "e.jxl" << true << false;
+    QTest::newRow("jpg") << "f.jpg" << true << true;
+    QTest::newRow("jpeg") << "g.JPEG" << true << true;
+    QTest::newRow("tif") << "h.tif" << true << false;
+    QTest::newRow("tiff") << "i.tiff" << true << true;
+    QTest::newRow("webp") << "j.webp" << true << true;
+    QTest::newRow("last suffix counts") << "archive.tar.png" << true << true;
+    QTest::newRow("picture name, text suffix") << "picture.png.txt" << false << false;
+    QTest::newRow("text") << "notes.txt" << false << false;
+    QTest::newRow("ico is no source") << "icon.ico" << false << false;
+    QTest::newRow("bmp is no source") << "image.bmp" << false << false;
+    QTest::newRow("no dot") << "noext" << false << false;
+    QTest::newRow("trailing dot") << "trailingdot." << false << false;
+    QTest::newRow("dot file named like a suffix") << ".png" << true << true;
+    QTest::newRow("folder with a picture name") << "folder.png" << false << false;
+    QTest::newRow("missing file") << "missing.png" << false << false;
 }
 
 void TestGlyphoraFrame::supportedImageFile()
 {
     QFETCH(QString, name);
     QFETCH(bool, expected);
+    QFETCH(bool, canvas);
     QCOMPARE(KvGlobal::isSupportedImageFile(file(name)), expected);
+    QCOMPARE(PictureTypes::isCanvasPicture(file(name)), canvas);
 }
 
 void TestGlyphoraFrame::dragEnter_data()

@@ -6,22 +6,10 @@
 
 #include "ico/icoassembly.h"
 #include "pewriter.h"
+#include "testfiles.h"
 #include "testicons.h"
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 quint32 u32(const QByteArray& b, int at)
 {
@@ -114,7 +102,7 @@ private Q_SLOTS:
         QVERIFY(!writeGroupAsIco(group, icons, fresh));
         QVERIFY(!QFile::exists(fresh));
         const QString old = m_dir.filePath("old.ico");
-        writeFile(old, "old bytes");
+        QVERIFY(writeFile(old, "old bytes"));
         QTest::ignoreMessage(QtCriticalMsg, qPrintable(message));
         if (counted)
             QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^Found "));
@@ -172,7 +160,7 @@ private Q_SLOTS:
             pe.addGroup(PeWriter::Name::fromId(quint32(g + 1)),
                         PeWriter::groupPayload({{16, 16, 32, 1128, 1}, {32, 32, 32, 4264, quint16(2 - g)}}));
         const QString source = out.filePath("lib.dll");
-        writeFile(source, pe.build());
+        QVERIFY(writeFile(source, pe.build()));
         QVERIFY(exportFileGroupsAsIco(source, out.filePath("a.ico")));
         QStringList written = QDir(out.path()).entryList({"*.ico"}, QDir::Files, QDir::Name);
         QCOMPARE(written, files);
@@ -187,7 +175,7 @@ private Q_SLOTS:
         PeWriter named;
         named.add(PeWriter::Name::fromId(3), PeWriter::Name::fromString("IMG"), "abc");
         named.addGroup(PeWriter::Name::fromId(1), PeWriter::groupPayload({{16, 16, 32, 3, 1}}));
-        writeFile(out.filePath("named.dll"), named.build());
+        QVERIFY(writeFile(out.filePath("named.dll"), named.build()));
         QTest::ignoreMessage(QtInfoMsg, "No complete icon resource found (missing RT_ICON or RT_GROUP_ICON).");
         QVERIFY(!exportFileGroupsAsIco(out.filePath("named.dll"), out.filePath("n.ico")));
         // One of two groups names a missing icon: the other is written, the result is false.
@@ -195,13 +183,13 @@ private Q_SLOTS:
         half.addIcon(1, "one");
         half.addGroup(PeWriter::Name::fromId(1), PeWriter::groupPayload({{16, 16, 32, 3, 1}}));
         half.addGroup(PeWriter::Name::fromId(2), PeWriter::groupPayload({{16, 16, 32, 3, 5}}));
-        writeFile(out.filePath("half.dll"), half.build());
+        QVERIFY(writeFile(out.filePath("half.dll"), half.build()));
         QTest::ignoreMessage(QtCriticalMsg, "Error: Missing RT_ICON resource for ID 5 . Cannot complete ICO file.");
         QVERIFY(!exportFileGroupsAsIco(out.filePath("half.dll"), out.filePath("h.ico")));
         QVERIFY(QFile::exists(out.filePath("h_0.ico")));
         QVERIFY(!QFile::exists(out.filePath("h_1.ico")));
         // Not a PE file.
-        writeFile(out.filePath("text.dll"), "just text");
+        QVERIFY(writeFile(out.filePath("text.dll"), "just text"));
         QTest::ignoreMessage(QtCriticalMsg, "Error: Not a valid PE file (missing MZ signature).");
         QVERIFY(!exportFileGroupsAsIco(out.filePath("text.dll"), out.filePath("t.ico")));
         QVERIFY(QDir(out.path()).entryList({"t*.ico"}).isEmpty());
@@ -220,7 +208,7 @@ private Q_SLOTS:
         shortGroup[4] = 9;  // 9 entries claimed, one present
         pe.addGroup(PeWriter::Name::fromId(9), shortGroup);
         const QString lib = out.filePath("lib.dll");
-        writeFile(lib, pe.build());
+        QVERIFY(writeFile(lib, pe.build()));
         // The same bytes as the parsed-file writer gives.
         const QString a = out.filePath("module.ico");
         QVERIFY(exportModuleGroupAsIco(lib, 7, a));

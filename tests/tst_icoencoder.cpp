@@ -10,6 +10,7 @@
 #include <QtEndian>
 
 #include "ico/icoencoder.h"
+#include "testfiles.h"
 
 namespace {
 
@@ -55,12 +56,6 @@ QByteArray payload(const QByteArray& ico, const DirEntry& entry)
 bool isPng(const QByteArray& bytes)
 {
     return bytes.startsWith("\x89PNG\r\n\x1a\n");
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A master with four coloured quadrants, so that orientation and channel order show.
@@ -143,7 +138,7 @@ void TestIcoEncoder::layout()
         QTest::ignoreMessage(QtWarningMsg,
                              "Warning: Input image is not 256x256. Resizing will proceed, but results may vary.");
     QVERIFY(IcoEncoder::writeIcoFromImage(quadrants(side), path));
-    const QByteArray ico = readAll(path);
+    const QByteArray ico = readFile(path);
 
     QCOMPARE(u16(ico, 0), quint16(0));
     QCOMPARE(u16(ico, 2), quint16(1));
@@ -272,7 +267,7 @@ void TestIcoEncoder::nonSquareIsCentred()
     const QString path = dir.filePath(QStringLiteral("wide.ico"));
     QTest::ignoreMessage(QtWarningMsg, "Warning: Input image is not 256x256. Resizing will proceed, but results may vary.");
     QVERIFY(IcoEncoder::writeIcoFromImage(master, path));
-    const QByteArray ico = readAll(path);
+    const QByteArray ico = readFile(path);
     const QList<int> sizes = IcoEncoder::iconSizes(masterSize.width());
     const QList<DirEntry> entries = directory(ico);
     QCOMPARE(entries.size(), sizes.size());
@@ -359,7 +354,7 @@ void TestIcoEncoder::failedWriteKeepsOldFile()
     QString reason;
     QVERIFY(!IcoEncoder::writeIcoFromSourceFile(source, output, &reason));
     QVERIFY(!reason.isEmpty());
-    QCOMPARE(readAll(output), old);
+    QCOMPARE(readFile(output), old);
     // no temporary file left beside it
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }

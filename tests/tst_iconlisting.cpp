@@ -8,17 +8,18 @@
 #include "ico/icoassembly.h"
 #include "ico/iconlisting.h"
 #include "pewriter.h"
+#include "testfiles.h"
 #include "testicons.h"
 
 using Name = PeWriter::Name;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
+// Into a folder made on the way; a test cannot go on without its input.
+void writeInput(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    if (!writeFile(path, bytes))
         qFatal("cannot write %s", qPrintable(path));
 }
 
@@ -72,7 +73,7 @@ private:
                     PeWriter::groupPayload({{16, 16, 32, 1128, 1}, {32, 32, 8, 4264, 2}}));
         pe.addGroup(Name::fromId(5), PeWriter::groupPayload({{48, 48, 32, 9640, 3}, {24, 24, 32, 0, 4}}));
         const QString path = m_dir.filePath("two.dll");
-        writeFile(path, pe.build());
+        writeInput(path, pe.build());
         return path;
     }
 
@@ -127,7 +128,7 @@ private Q_SLOTS:
         shortGroup[4] = 3;
         pe.addGroup(Name::fromId(3), shortGroup);
         const QString path = m_dir.filePath("missing.dll");
-        writeFile(path, pe.build());
+        writeInput(path, pe.build());
         QList<IconGroupRecord> records;
         QTest::ignoreMessage(QtWarningMsg, "Warning: Icon group data is smaller than expected. Found 20 bytes, expected 48 for 3 icons.");
         QTest::ignoreMessage(QtInfoMsg, "No icons found in the file.");
@@ -148,7 +149,7 @@ private Q_SLOTS:
         // The fourth entry reaches past the end of the file.
         TestIcons::put32(ico, 6 + 16 * 3 + 12, quint32(ico.size() - 10));
         const QString path = m_dir.filePath("four.ico");
-        writeFile(path, ico);
+        writeInput(path, ico);
         QList<IconGroupRecord> records;
         QVERIFY(IconListing::loadIcoFile(path, records));
         QCOMPARE(records.size(), 1);
@@ -166,7 +167,7 @@ private Q_SLOTS:
         QList<IconGroupRecord> records;
         QVERIFY(!IconListing::loadIcoFile(m_dir.filePath("absent.ico"), records));
         QVERIFY(records.isEmpty());
-        writeFile(m_dir.filePath("text.ico"), "not an icon at all");
+        writeInput(m_dir.filePath("text.ico"), "not an icon at all");
         QVERIFY(IconListing::loadIcoFile(m_dir.filePath("text.ico"), records));
         QCOMPARE(records.size(), 1);
         QVERIFY(records.first().image.isNull());
@@ -186,7 +187,7 @@ private Q_SLOTS:
         }
         ico.append(dib);
         const QString path = m_dir.filePath("many.ico");
-        writeFile(path, ico);
+        writeInput(path, ico);
         QElapsedTimer timer;
         timer.start();
         QList<IconGroupRecord> records;
@@ -208,11 +209,11 @@ private Q_SLOTS:
         PeWriter empty;
         empty.add(Name::fromId(16), Name::fromId(1), "version only");
         const QString library = m_dir.filePath("system32/imageres.dll");
-        writeFile(library, empty.build());
+        writeInput(library, empty.build());
         PeWriter mun;
         mun.addIcon(1, TestIcons::patternDib(32, 32));
         mun.addGroup(Name::fromId(2), PeWriter::groupPayload({{32, 32, 32, 4264, 1}}));
-        writeFile(m_dir.filePath("prefix/drive_c/windows/SystemResources/imageres.dll.mun"), mun.build());
+        writeInput(m_dir.filePath("prefix/drive_c/windows/SystemResources/imageres.dll.mun"), mun.build());
 
         QList<IconGroupRecord> parsed;
         QVERIFY(IconListing::listFileIcons(library, parsed));
@@ -229,7 +230,7 @@ private Q_SLOTS:
         QList<IconGroupRecord> own;
         const QString other = m_dir.filePath("system32/two.dll");
         QFile::copy(twoGroupLibrary(), other);
-        writeFile(m_dir.filePath("prefix/drive_c/windows/SystemResources/two.dll.mun"), mun.build());
+        writeInput(m_dir.filePath("prefix/drive_c/windows/SystemResources/two.dll.mun"), mun.build());
         QVERIFY(IconListing::listFileIcons(other, own));
         QCOMPARE(own.size(), 2);
     }

@@ -14,6 +14,7 @@
 
 #include "heifstreamcheck.h"
 #include "imagefixtures.h"
+#include "testfiles.h"
 
 using ImageFixtures::Source;
 
@@ -462,10 +463,7 @@ void tst_ImageFormats::statedSizeBeyondLimit_data()
 {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QByteArray>("bytes");
-    auto read = [this](const QString &name) {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
+    auto read = [this](const QString &name) { return readFile(file(name)); };
     // 30000 x 30000 is 3.4 GB of pixels: within libheif's own side limit, far past Qt's
     QTest::newRow("heic") << "heic"
                           << ImageFixtures::withHeifCodedSize(read("heic lossy"), 30000, 30000);
@@ -549,6 +547,14 @@ void tst_ImageFormats::streamStatesMore_data()
     QTest::newRow("hevc honest") << make(Codec::Hevc, {96, 64}) << false;
     QTest::newRow("hevc 30000 x 30000") << make(Codec::Hevc, {30000, 30000}) << true;
     QTest::newRow("hevc 4 billion wide") << make(Codec::Hevc, {0xfffffff0u, 16}) << true;
+    // two SPS whose areas (near 2^64 pixels) do not fit in 64 bits: the huge one must
+    // still count as the larger, whichever comes first
+    const StreamSize huge{0xfffffff0u, 0xfffffff0u};
+    const StreamSize honest{96, 64};
+    QTest::newRow("hevc two SPS, the huge one first")
+            << ImageFixtures::heifWithStreamSizes(Codec::Hevc, ispe, {huge, honest}) << true;
+    QTest::newRow("hevc two SPS, the huge one last")
+            << ImageFixtures::heifWithStreamSizes(Codec::Hevc, ispe, {honest, huge}) << true;
 }
 
 void tst_ImageFormats::streamStatesMore()

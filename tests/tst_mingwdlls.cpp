@@ -13,6 +13,7 @@
 #include "ico/iconlisting.h"
 #include "pe/iconmodule.h"
 #include "pe/peresourcereader.h"
+#include "testfiles.h"
 
 namespace {
 
@@ -28,12 +29,6 @@ bool run(const QString& program, const QStringList& args, const QString& dir, QB
     if (process.exitCode() != 0)
         qWarning("%s: %s", qPrintable(program), process.readAllStandardError().constData());
     return process.exitCode() == 0;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QImage picture(int seed)

@@ -7,6 +7,7 @@
 
 #include "pe/peresourcereader.h"
 #include "pewriter.h"
+#include "testfiles.h"
 #include "testicons.h"
 
 using PeResourceReader::Section;
@@ -21,8 +22,7 @@ private:
     QString writeFile(const QString& name, const QByteArray& bytes)
     {
         const QString path = m_dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        if (!::writeFile(path, bytes))
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }

@@ -4,11 +4,9 @@
 // largest entry shows the picture the right way up.
 #include <QtTest>
 
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -16,6 +14,7 @@
 
 #include <functional>
 
+#include "dragdrop.h"
 #include "glyphoraform.h"
 #include "ico/icoencoder.h"
 #include "imagefixtures.h"
@@ -99,7 +98,6 @@ private:
     // The ico is right: icotool lists every entry, and the 256 one is the picture as it
     // should look, fitted into the square.
     void verifyIcon(const QString &ico, const QString &name);
-    void dropFiles(QWidget *frame, const QList<QUrl> &urls);
     template<typename T>
     void whenModal(QObject *parent, std::function<void(T *)> handler);
 
@@ -183,18 +181,6 @@ void TestPhotoRoads::commandLine()
     QCOMPARE(cli.exitCode(), 0);
     QCOMPARE(cli.readAllStandardError(), QByteArray());
     verifyIcon(ico, name);
-}
-
-void TestPhotoRoads::dropFiles(QWidget *frame, const QList<QUrl> &urls)
-{
-    QMimeData mime;
-    mime.setUrls(urls);
-    const QPoint at = frame->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(frame, &enter);
-    QVERIFY2(enter.isAccepted(), "drag refused");
-    QDropEvent drop(at, Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(frame, &drop);
 }
 
 template<typename T>

@@ -10,6 +10,7 @@
 #include "kvglobal.h"
 #include "picture/sourceimage.h"
 #include "picture/svgdocument.h"
+#include "testfiles.h"
 
 namespace {
 
@@ -19,10 +20,7 @@ const char kHalves[] = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {
     const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return path;
+    return writeFile(path, bytes) ? path : QString();
 }
 
 QImage sentinel()

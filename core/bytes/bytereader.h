@@ -1,11 +1,12 @@
 #pragma once
 
 // A read-only view over bytes that came from outside the program: a PE file's headers
-// and directories, an RT_GROUP_ICON directory, a DIB, an .ico file.  Every accessor
-// checks the range first and answers "no" (an empty optional, an invalid view, 0 for
-// byteAt) instead of reading past the end.  Offsets and lengths are 64-bit and may be
-// negative or huge; the checks never overflow.  The view does not own its bytes: keep
-// the QByteArray alive while the view is in use.
+// and directories, an RT_GROUP_ICON directory, a DIB, an .ico file, the chunks of a PNG,
+// the boxes of a HEIF file.  Every accessor checks the range first and answers "no" (an
+// empty optional, false, 0 for byteAt) instead of reading past the end.  Offsets and
+// lengths are 64-bit and may be negative or huge; the checks never overflow.  Both byte
+// orders: the Windows formats are little-endian (le), PNG and ISO media big-endian (be).
+// The view does not own its bytes: keep the QByteArray alive while the view is in use.
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -38,27 +39,33 @@ public:
         return m_data[offset];
     }
 
-    std::optional<quint16> u16le(qint64 offset) const
-    {
-        if (!contains(offset, 2))
-            return std::nullopt;
-        return quint16(m_data[offset] | (quint16(m_data[offset + 1]) << 8));
-    }
-
-    std::optional<quint32> u32le(qint64 offset) const
-    {
-        if (!contains(offset, 4))
-            return std::nullopt;
-        return quint32(m_data[offset]) | (quint32(m_data[offset + 1]) << 8)
-            | (quint32(m_data[offset + 2]) << 16) | (quint32(m_data[offset + 3]) << 24);
-    }
-
+    std::optional<quint16> u16le(qint64 offset) const { return unsignedLe<quint16>(offset, 2); }
+    std::optional<quint32> u32le(qint64 offset) const { return unsignedLe<quint32>(offset, 4); }
     std::optional<qint32> i32le(qint64 offset) const
     {
         const auto value = u32le(offset);
         if (!value)
             return std::nullopt;
         return qint32(*value);
+    }
+
+    std::optional<quint16> u16be(qint64 offset) const { return unsignedBe<quint16>(offset, 2); }
+    std::optional<quint32> u32be(qint64 offset) const { return unsignedBe<quint32>(offset, 4); }
+    std::optional<quint64> u64be(qint64 offset) const { return unsignedBe<quint64>(offset, 8); }
+    // A big-endian field of 0 to 8 bytes, as ISO media boxes size theirs (0 bytes: 0).
+    std::optional<quint64> uintBe(qint64 offset, int bytes) const
+    {
+        if (bytes < 0 || bytes > 8)
+            return std::nullopt;
+        return unsignedBe<quint64>(offset, bytes);
+    }
+
+    // The four bytes at offset as a chunk, box or brand code, e.g. "IHDR", "ftyp".
+    std::optional<QByteArray> fourcc(qint64 offset) const
+    {
+        if (!contains(offset, 4))
+            return std::nullopt;
+        return QByteArray(data() + offset, 4);
     }
 
     // The sub-range [offset, offset + length), or nothing when it reaches outside.
@@ -90,20 +97,56 @@ public:
         return QByteArray(reinterpret_cast<const char*>(m_data), qsizetype(m_size));
     }
 
-    bool startsWith(const char* signature, qint64 length) const
+    // True when the length bytes at offset are those of signature.
+    bool matches(qint64 offset, const char* signature, qint64 length) const
     {
-        if (!contains(0, length))
+        if (!contains(offset, length))
             return false;
         for (qint64 i = 0; i < length; ++i) {
-            if (m_data[i] != uchar(signature[i]))
+            if (m_data[offset + i] != uchar(signature[i]))
                 return false;
         }
         return true;
+    }
+    bool startsWith(const char* signature, qint64 length) const
+    {
+        return matches(0, signature, length);
     }
 
 private:
     ByteReader(const uchar* data, qint64 size) : m_data(data), m_size(size) {}
 
+    template <typename T>
+    std::optional<T> unsignedLe(qint64 offset, int bytes) const
+    {
+        if (!contains(offset, bytes))
+            return std::nullopt;
+        T value = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            value = T(value << 8 | m_data[offset + i]);
+        return value;
+    }
+
+    template <typename T>
+    std::optional<T> unsignedBe(qint64 offset, int bytes) const
+    {
+        if (!contains(offset, bytes))
+            return std::nullopt;
+        T value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = T(value << 8 | m_data[offset + i]);
+        return value;
+    }
+
     const uchar* m_data = nullptr;
     qint64 m_size = 0;
 };
+
+// True when every read succeeded, for a group of fields read together:
+//   const auto width = bytes.u8(0), height = bytes.u8(1);
+//   if (!allRead(width, height)) return ...;
+template <typename... T>
+bool allRead(const std::optional<T>&... values)
+{
+    return (values.has_value() && ...);
+}

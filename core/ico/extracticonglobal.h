@@ -1,8 +1,8 @@
 #pragma once
 
-// The program-wide list behind the Extract tab: row n of its list view is record n.
-// Touched by one thread at a time (the GUI thread, or the initial load's task before it
-// hands its records back); it has no lock.
+// The program-wide list of icon groups, kept for the Extract tab's list view (row n is
+// record n); no form fills it yet, and glyphora-cli lists into a list of its own.  It has
+// no lock: only one thread may touch it at a time.
 
 #include <QList>
 

@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "bytes/bytereader.h"
+#include "bytes/imagealloc.h"
 
 namespace FastPng {
 
@@ -21,8 +23,6 @@ constexpr qint64 kChunkOverhead = 12; // length, type, CRC
 constexpr quint32 kMaxChunkLength = 0x7fffffffu;
 // libpng's limit for chunks other than IDAT
 constexpr quint32 kMaxAncillaryLength = 8000000;
-// Larger pictures are not icon images; Qt's reader, with its allocation limit, takes them.
-constexpr quint32 kMaxSide = 4096;
 
 constexpr quint8 kGrey = 0;
 constexpr quint8 kRgb = 2;
@@ -60,14 +60,6 @@ bool mustGoToQt(const ByteReader& chunkType)
             return true;
     }
     return false;
-}
-
-quint32 be32(const ByteReader& bytes, qint64 at)
-{
-    quint32 value = 0;
-    for (int i = 0; i < 4; ++i)
-        value = value << 8 | bytes.byteAt(at + i);
-    return value;
 }
 
 struct DecompressorDeleter
@@ -163,28 +155,50 @@ constexpr quint32 kSrgbChromaticities[8] = {31270, 32900, 64000, 33000, 30000, 6
 constexpr quint32 kMinGamma = 10000;
 constexpr quint32 kMaxGamma = 250000;
 
-bool isPlainColourChunks(const ByteReader& gama, const ByteReader& chrm)
+// gAMA (gamma x 100000) and cHRM (white point and primaries, x and y each x 100000).
+struct ColourChunks
 {
-    const quint32 gamma = be32(gama, 0);
-    if (gamma < kMinGamma || gamma > kMaxGamma)
+    quint32 gamma = 0;
+    quint32 chromaticities[8] = {};
+};
+
+std::optional<ColourChunks> readColourChunks(const ByteReader& gama, const ByteReader& chrm)
+{
+    ColourChunks result;
+    const auto gamma = gama.u32be(0);
+    if (!gamma)
+        return std::nullopt;
+    result.gamma = *gamma;
+    for (int i = 0; i < 8; ++i) {
+        const auto value = chrm.u32be(i * 4);
+        if (!value)
+            return std::nullopt;
+        result.chromaticities[i] = *value;
+    }
+    return result;
+}
+
+bool isPlainColourChunks(const ColourChunks& chunks)
+{
+    if (chunks.gamma < kMinGamma || chunks.gamma > kMaxGamma)
         return false;
     for (int i = 0; i < 8; ++i) {
-        if (be32(chrm, i * 4) != kSrgbChromaticities[i])
+        if (chunks.chromaticities[i] != kSrgbChromaticities[i])
             return false;
     }
     return true;
 }
 
-// What Qt's PNG reader makes of gAMA (gamma x 100000) and cHRM (white point and
-// primaries, x and y each x 100000): the primaries with the gamma curve 1 / gamma.
-QColorSpace colourSpace(const ByteReader& gama, const ByteReader& chrm)
+// What Qt's PNG reader makes of gAMA and cHRM: the primaries with the gamma curve
+// 1 / gamma.
+QColorSpace colourSpace(const ColourChunks& chunks)
 {
-    const quint32 gamma = be32(gama, 0);
     auto point = [&](int index) {
-        return QPointF(be32(chrm, index * 8) / 100000.0, be32(chrm, index * 8 + 4) / 100000.0);
+        return QPointF(chunks.chromaticities[index * 2] / 100000.0,
+                       chunks.chromaticities[index * 2 + 1] / 100000.0);
     };
     return QColorSpace(point(0), point(1), point(2), point(3), QColorSpace::TransferFunction::Gamma,
-                       float(1.0 / (gamma / 100000.0)));
+                       float(1.0 / (chunks.gamma / 100000.0)));
 }
 
 } // namespace
@@ -207,40 +221,50 @@ QImage decode(const QByteArray& png)
     bool dataEnded = false;
     bool ended = false;
     for (int index = 0; !ended; ++index) {
-        const auto header = bytes.sub(pos, 8);
-        if (!header)
+        // length (big-endian), type, data, CRC of type and data
+        const auto length = bytes.u32be(pos);
+        if (!length || *length > kMaxChunkLength)
             return QImage();
-        const quint32 length = be32(*header, 0);
-        if (length > kMaxChunkLength)
-            return QImage();
-        const auto chunk = bytes.sub(pos + 4, qint64(length) + 4); // type and data
-        const auto crc = bytes.sub(pos + 8 + qint64(length), 4);
+        const auto chunk = bytes.sub(pos + 4, qint64(*length) + 4);
+        const auto crc = bytes.u32be(pos + 8 + qint64(*length));
         if (!chunk || !crc)
             return QImage();
-        if (libdeflate_crc32(0, chunk->data(), size_t(chunk->size())) != be32(*crc, 0))
+        if (libdeflate_crc32(0, chunk->data(), size_t(chunk->size())) != *crc)
             return QImage();
-        const ByteReader type = *chunk->sub(0, 4);
-        const ByteReader body = *chunk->sub(4, length);
-        if (!isValidType(type) || (length > kMaxAncillaryLength && !isType(type, "IDAT")))
+        const auto typeBytes = chunk->sub(0, 4);
+        const auto bodyBytes = chunk->sub(4, *length);
+        if (!typeBytes || !bodyBytes)
             return QImage();
-        pos += kChunkOverhead + qint64(length);
+        const ByteReader& type = *typeBytes;
+        const ByteReader& body = *bodyBytes;
+        if (!isValidType(type) || (*length > kMaxAncillaryLength && !isType(type, "IDAT")))
+            return QImage();
+        pos += kChunkOverhead + qint64(*length);
 
         if (index == 0) {
-            if (!isType(type, "IHDR") || length != 13)
+            if (!isType(type, "IHDR") || *length != 13)
                 return QImage();
-            width = be32(body, 0);
-            height = be32(body, 4);
-            colourType = body.byteAt(9);
-            // 8 bits, deflate, the standard filters, no interlacing
-            if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide
-                || body.byteAt(8) != 8 || bytesPerPixel(colourType) == 0 || body.byteAt(10) != 0
-                || body.byteAt(11) != 0 || body.byteAt(12) != 0)
+            // width, height, bit depth, colour type, compression, filter, interlace
+            const auto w = body.u32be(0), h = body.u32be(4);
+            const auto depth = body.u8(8), colour = body.u8(9);
+            const auto compression = body.u8(10), filter = body.u8(11), interlace = body.u8(12);
+            if (!allRead(w, h, depth, colour, compression, filter, interlace))
+                return QImage();
+            width = *w;
+            height = *h;
+            colourType = *colour;
+            // 8 bits, deflate, the standard filters, no interlacing.  Pictures larger than
+            // an icon image (kMaxImageSide) or the allocation limit go to Qt's reader,
+            // which decides on them with its own limit.
+            if (!fitsAllocationLimit(width, height, 4) || *depth != 8
+                || bytesPerPixel(colourType) == 0 || *compression != 0 || *filter != 0
+                || *interlace != 0)
                 return QImage();
         } else if (isType(type, "IDAT")) {
             if (dataEnded)
                 return QImage();
             data.append(body);
-            dataBytes += length;
+            dataBytes += *length;
         } else if (isType(type, "IEND")) {
             ended = true;
         } else {
@@ -248,7 +272,7 @@ QImage decode(const QByteArray& png)
                 dataEnded = true;
             if (isType(type, "gAMA") || isType(type, "cHRM")) {
                 auto& slot = isType(type, "gAMA") ? gama : chrm;
-                if (slot || !data.isEmpty() || length != (isType(type, "gAMA") ? 4u : 32u))
+                if (slot || !data.isEmpty() || *length != (isType(type, "gAMA") ? 4u : 32u))
                     return QImage();
                 slot = body;
             } else if (isType(type, "IHDR") || mustGoToQt(type)) {
@@ -256,8 +280,14 @@ QImage decode(const QByteArray& png)
             }
         }
     }
-    if (data.isEmpty() || bool(gama) != bool(chrm) || (gama && !isPlainColourChunks(*gama, *chrm)))
+    if (data.isEmpty() || bool(gama) != bool(chrm))
         return QImage();
+    std::optional<ColourChunks> colourChunks;
+    if (gama) {
+        colourChunks = readColourChunks(*gama, *chrm);
+        if (!colourChunks || !isPlainColourChunks(*colourChunks))
+            return QImage();
+    }
 
     // The zlib stream, joined when it spans several IDAT chunks.
     QByteArray joined;
@@ -284,8 +314,8 @@ QImage decode(const QByteArray& png)
         || consumed != size_t(dataBytes) || produced != rawBytes)
         return QImage();
 
-    QImage image(int(width), int(height),
-                 colourType == kRgb ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    QImage image = imageAlloc(width, height,
+                              colourType == kRgb ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (image.isNull())
         return QImage();
     const quint8* previous = nullptr;
@@ -297,8 +327,8 @@ QImage decode(const QByteArray& png)
                    int(width));
         previous = row + 1;
     }
-    if (gama) {
-        const QColorSpace space = colourSpace(*gama, *chrm);
+    if (colourChunks) {
+        const QColorSpace space = colourSpace(*colourChunks);
         if (!space.isValid())
             return QImage();
         image.setColorSpace(space);

@@ -1,14 +1,12 @@
 #include "icoassembly.h"
 
 #include <QList>
-#include <QSaveFile>
 #include <QThreadPool>
 #include <QtDebug>
 
-#include <algorithm>
-
 #include "bytes/bytereader.h"
-#include "icongroupdirectory.h"
+#include "icofile.h"
+#include "icolayout.h"
 #include "pe/iconmodule.h"
 #include "pe/systemresources.h"
 
@@ -16,36 +14,91 @@ namespace IcoAssembly {
 
 namespace {
 
-constexpr qint64 kIcoHeaderBytes = 6;
-constexpr qint64 kIcoEntryBytes = 16;
 // Saves are mostly waiting for the disk to confirm; a few at once hide that wait.
 constexpr int kParallelSaves = 16;
 
-void appendU16(QByteArray& out, quint16 value)
+// The images of one group, each entry's first eight bytes as stored in the group, with
+// the payloads from icons; nothing (after a logged line) when the group is malformed or
+// names an RT_ICON that is missing.
+std::optional<QList<IcoFile::Image>> groupImages(const QByteArray& groupBytes,
+                                                 const QMap<quint16, QByteArray>& icons)
 {
-    out.append(char(value & 0xFF));
-    out.append(char(value >> 8));
+    const ByteReader group(groupBytes);
+    const auto header = IcoLayout::header(group);
+    if (!header) {
+        qCritical() << "Error: Group Icon data is too small to contain the GRPICONDIR header.";
+        return std::nullopt;
+    }
+    if (header->type != IcoLayout::kTypeIcon) {
+        qCritical() << "Error: Group Icon type is not 1 (Icon).";
+        return std::nullopt;
+    }
+    const qint64 count = header->count;
+    const qint64 expected = IcoLayout::directoryBytes(count, IcoLayout::kGroupEntryBytes);
+    if (group.size() < expected) {
+        qCritical() << "Error: Group Icon data size mismatch. Expected" << expected
+                    << "bytes but got" << group.size()
+                    << "bytes. The count or the image data extraction is likely wrong.";
+        return std::nullopt;
+    }
+    qInfo() << "Found" << count << "icon images in the group to extract.";
+
+    QList<IcoFile::Image> images;
+    qint64 offset = IcoLayout::directoryBytes(count, IcoLayout::kFileEntryBytes);
+    for (qint64 i = 0; i < count; ++i) {
+        const auto entry = IcoLayout::groupEntry(group, i);
+        if (!entry)
+            return std::nullopt;
+        const auto icon = icons.constFind(entry->iconId);
+        if (icon == icons.cend()) {
+            qCritical() << "Error: Missing RT_ICON resource for ID" << entry->iconId
+                        << ". Cannot complete ICO file.";
+            return std::nullopt;
+        }
+        const qint64 length = icon->size();
+        if (offset + length > IcoLayout::kMaxFileBytes) {
+            qCritical() << "Error: The icon group is too large for an ICO file.";
+            return std::nullopt;
+        }
+        if (length != qint64(entry->length)) {
+            qWarning() << "Warning: Data size mismatch for icon ID" << entry->iconId
+                       << ". Stored size:" << entry->length
+                       << ", Actual QByteArray size:" << length;
+        }
+        images.append({*entry, *icon});
+        offset += length;
+    }
+    return images;
 }
 
-void appendU32(QByteArray& out, quint32 value)
+// Writes images to path; false (after a logged line) when it could not.
+bool saveImages(const QString& path, const QList<IcoFile::Image>& images,
+                const IcoLayout::Header& header = {})
 {
-    appendU16(out, quint16(value & 0xFFFF));
-    appendU16(out, quint16(value >> 16));
+    const IcoFile::SaveResult saved = IcoFile::save(path, images, header);
+    switch (saved.failure) {
+    case IcoFile::Failure::None:
+        return true;
+    case IcoFile::Failure::TooLarge:
+        qCritical() << "Error: The icon group is too large for an ICO file.";
+        return false;
+    case IcoFile::Failure::Open:
+        qCritical().nospace().noquote()
+            << "Error: Could not open output file '" << path << "' for writing.";
+        return false;
+    case IcoFile::Failure::Write:
+        qCritical().nospace().noquote()
+            << "Error: Could not write output file '" << path << "': " << saved.error;
+        return false;
+    }
+    return false;
 }
 
-// The ICONDIRENTRY for a group entry: its first 8 bytes as stored, then the payload's
-// real length and its offset in the file.
-void appendDirectoryEntry(QByteArray& out, const IconGroupDirectory::Entry& entry,
-                          quint32 length, quint32 offset)
+void logSaved(const QList<IcoFile::Image>& images, const QString& path)
 {
-    out.append(entry.bytes.sub(0, 8)->toByteArray());
-    appendU32(out, length);
-    appendU32(out, offset);
+    qInfo().noquote() << "Successfully saved icon (containing" << images.size() << "formats) to"
+                      << path;
 }
-
-// An .ico holds 32-bit offsets and lengths; a group whose payloads would not fit there
-// cannot be written as one.
-constexpr qint64 kMaxIcoBytes = qint64(0xFFFFFFFFu);
 
 } // namespace
 
@@ -58,90 +111,22 @@ QString groupOutputPath(const QString& outputPath, int index, int count)
     return stem + QStringLiteral("_%1.ico").arg(index);
 }
 
-bool saveFile(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCritical().nospace().noquote()
-            << "Error: Could not open output file '" << path << "' for writing.";
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        qCritical().nospace().noquote() << "Error: Could not write output file '" << path
-                                        << "': " << file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
-}
-
-std::optional<QByteArray> assembleGroupAsIco(const QByteArray& groupBytes,
+std::optional<QByteArray> assembleGroupAsIco(const QByteArray& group,
                                              const QMap<quint16, QByteArray>& icons)
 {
-    const ByteReader group(groupBytes);
-    if (group.size() < IconGroupDirectory::kHeaderBytes) {
-        qCritical() << "Error: Group Icon data is too small to contain the GRPICONDIR header.";
+    const auto images = groupImages(group, icons);
+    if (!images)
         return std::nullopt;
-    }
-    if (*group.u16le(2) != 1) {
-        qCritical() << "Error: Group Icon type is not 1 (Icon).";
-        return std::nullopt;
-    }
-    const qint64 count = *IconGroupDirectory::count(group);
-    const qint64 expected = IconGroupDirectory::expectedSize(count);
-    if (group.size() < expected) {
-        qCritical() << "Error: Group Icon data size mismatch. Expected" << expected
-                    << "bytes but got" << group.size()
-                    << "bytes. The count or the image data extraction is likely wrong.";
-        return std::nullopt;
-    }
-    qInfo() << "Found" << count << "icon images in the group to extract.";
-
-    QByteArray directory;
-    directory.reserve(qsizetype(kIcoHeaderBytes + kIcoEntryBytes * count));
-    appendU16(directory, 0);
-    appendU16(directory, 1);
-    appendU16(directory, quint16(count));
-    QList<QByteArray> payloads;
-    qint64 offset = kIcoHeaderBytes + kIcoEntryBytes * count;
-    for (qint64 i = 0; i < count; ++i) {
-        const auto entry = IconGroupDirectory::entry(group, i);
-        const auto icon = icons.constFind(entry->iconId);
-        if (icon == icons.cend()) {
-            qCritical() << "Error: Missing RT_ICON resource for ID" << entry->iconId
-                        << ". Cannot complete ICO file.";
-            return std::nullopt;
-        }
-        const qint64 length = icon->size();
-        if (offset + length > kMaxIcoBytes) {
-            qCritical() << "Error: The icon group is too large for an ICO file.";
-            return std::nullopt;
-        }
-        if (length != qint64(entry->bytesInResource)) {
-            qWarning() << "Warning: Data size mismatch for icon ID" << entry->iconId
-                       << ". Stored size:" << entry->bytesInResource
-                       << ", Actual QByteArray size:" << length;
-        }
-        appendDirectoryEntry(directory, *entry, quint32(length), quint32(offset));
-        payloads.append(*icon);
-        offset += length;
-    }
-    QByteArray ico = directory;
-    ico.reserve(qsizetype(offset));
-    for (const QByteArray& payload : qAsConst(payloads))
-        ico.append(payload);
-    return ico;
+    return IcoFile::bytes(*images);
 }
 
 bool writeGroupAsIco(const QByteArray& group, const QMap<quint16, QByteArray>& icons,
                      const QString& outputPath)
 {
-    const auto ico = assembleGroupAsIco(group, icons);
-    if (!ico || !saveFile(outputPath, *ico))
+    const auto images = groupImages(group, icons);
+    if (!images || !saveImages(outputPath, *images))
         return false;
-    const qint64 count = *IconGroupDirectory::count(ByteReader(group));
-    qInfo().noquote() << "Successfully saved icon (containing" << count << "formats) to"
-                      << outputPath;
+    logSaved(*images, outputPath);
     return true;
 }
 
@@ -158,10 +143,10 @@ bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath)
     // Assembled in directory order with their log lines, then saved side by side, then
     // reported in order again.
     const int count = int(resources.groups.size());
-    QList<std::optional<QByteArray>> files;
+    QList<std::optional<QList<IcoFile::Image>>> files;
     files.reserve(count);
     for (const QByteArray& group : qAsConst(resources.groups))
-        files.append(assembleGroupAsIco(group, resources.icons));
+        files.append(groupImages(group, resources.icons));
 
     QList<char> saved(count, 0);
     QThreadPool pool;
@@ -170,9 +155,9 @@ bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath)
         if (!files.at(i))
             continue;
         const QString path = groupOutputPath(outputPath, i, count);
-        const QByteArray& bytes = *files.at(i);
+        const QList<IcoFile::Image>& images = *files.at(i);
         char* result = &saved[i];
-        pool.start([path, &bytes, result] { *result = saveFile(path, bytes) ? 1 : 0; });
+        pool.start([path, &images, result] { *result = saveImages(path, images) ? 1 : 0; });
     }
     pool.waitForDone();
 
@@ -182,9 +167,7 @@ bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath)
             all = false;
             continue;
         }
-        const qint64 entries = *IconGroupDirectory::count(ByteReader(resources.groups.at(i)));
-        qInfo().noquote() << "Successfully saved icon (containing" << entries << "formats) to"
-                          << groupOutputPath(outputPath, i, count);
+        logSaved(*files.at(i), groupOutputPath(outputPath, i, count));
     }
     return all;
 }
@@ -198,29 +181,25 @@ bool exportModuleGroupAsIco(const QString& libraryPath, int groupId, const QStri
         return false;
     const QByteArray groupBytes = module.groupData(IconResourceName::fromId(quint16(groupId)));
     const ByteReader group(groupBytes);
-    const auto count = IconGroupDirectory::count(group);
+    const auto header = IcoLayout::header(group);
     // The entries are read only where the payload holds them: a count larger than the
     // payload fails the export instead of reading past it.
-    if (!count || group.size() < IconGroupDirectory::expectedSize(*count))
+    if (!header
+        || group.size() < IcoLayout::directoryBytes(header->count, IcoLayout::kGroupEntryBytes))
         return false;
 
-    QByteArray ico;
-    ico.append(group.sub(0, 4)->toByteArray());  // reserved and type as stored
-    appendU16(ico, *count);
-    QList<QByteArray> payloads;
-    qint64 offset = kIcoHeaderBytes + kIcoEntryBytes * *count;
-    for (qint64 i = 0; i < *count; ++i) {
-        const auto entry = IconGroupDirectory::entry(group, i);
-        const QByteArray payload = module.iconData(entry->iconId);
-        if (payload.isEmpty() || offset + payload.size() > kMaxIcoBytes)
+    QList<IcoFile::Image> images;
+    for (qint64 i = 0; i < header->count; ++i) {
+        const auto entry = IcoLayout::groupEntry(group, i);
+        if (!entry)
             return false;
-        appendDirectoryEntry(ico, *entry, quint32(payload.size()), quint32(offset));
-        payloads.append(payload);
-        offset += payload.size();
+        const QByteArray payload = module.iconData(entry->iconId);
+        if (payload.isEmpty())
+            return false;
+        images.append({*entry, payload});
     }
-    for (const QByteArray& payload : qAsConst(payloads))
-        ico.append(payload);
-    return saveFile(outputPath, ico);
+    // reserved and type as the group stores them
+    return saveImages(outputPath, images, *header);
 }
 
 } // namespace IcoAssembly

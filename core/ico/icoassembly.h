@@ -2,8 +2,8 @@
 
 // Writes icon groups as .ico files: the group's directory with each entry's RT_ICON ID
 // replaced by the offset of its payload in the file, then the payloads byte for byte.
-// Every file goes through QSaveFile, so a failure never leaves a partial file and never
-// touches a file that was there before.
+// Every file goes through IcoFile (QSaveFile), so a failure never leaves a partial file
+// and never touches a file that was there before.
 
 #include <QByteArray>
 #include <QMap>
@@ -32,9 +32,6 @@ bool exportModuleGroupAsIco(const QString& libraryPath, int groupId, const QStri
 
 // The file name exportFileGroupsAsIco gives group index of count.
 QString groupOutputPath(const QString& outputPath, int index, int count);
-
-// Writes bytes to path atomically; false (after a logged line) when it could not.
-bool saveFile(const QString& path, const QByteArray& bytes);
 
 } // namespace IcoAssembly
 

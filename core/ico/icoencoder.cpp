@@ -4,14 +4,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QtDebug>
 #include <QtEndian>
 
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <thread>
 
+#include "icofile.h"
 #include "picture/sourceimage.h"
 #include "picture/svgdocument.h"
 
@@ -41,9 +42,12 @@ void putU32(char* at, quint32 value)
     qToLittleEndian(value, at);
 }
 
-// The payload of one S x S ARGB32 entry image.  False only when the PNG writer fails.
+// The payload of one S x S ARGB32 entry image.  False when there is no image (it could
+// not be made) or the PNG writer fails.
 bool encodeEntry(const QImage& image, int size, EncodedEntry& entry)
 {
+    if (image.isNull())
+        return false;
     entry.size = size;
     entry.png = size >= kFirstPngSize;
     if (!entry.png) {
@@ -83,88 +87,87 @@ QString writeReason(const QString& outputPath, const QString& error)
 // any old file as it was and no partial file behind.
 bool writeFile(const QList<EncodedEntry>& entries, const QString& outputPath, QString* reason)
 {
-    const int count = int(entries.size());
-    qint64 total = kHeaderBytes + qint64(kDirectoryEntryBytes) * count;
-    for (const EncodedEntry& entry : entries)
-        total += entry.payload.size();
-    // The directory's offsets and lengths are 32-bit.
-    if (total > std::numeric_limits<quint32>::max()) {
+    QList<IcoFile::Image> images;
+    images.reserve(entries.size());
+    for (const EncodedEntry& entry : entries) {
+        IcoFile::Image image;
+        // width and height: 0 means 256 (and stands for 512, 1024 too)
+        image.entry.width = quint8(entry.size % 256);
+        image.entry.height = quint8(entry.size % 256);
+        image.entry.planes = 1;
+        image.entry.bitCount = 32;
+        image.payload = entry.payload;
+        images.append(image);
+    }
+    const IcoFile::SaveResult saved = IcoFile::save(outputPath, images);
+    switch (saved.failure) {
+    case IcoFile::Failure::None:
+        break;
+    case IcoFile::Failure::TooLarge:
         setReason(reason, QStringLiteral("the icon would be larger than 4 GiB"));
         return false;
-    }
-
-    QByteArray bytes(int(kHeaderBytes + kDirectoryEntryBytes * count), '\0');
-    char* p = bytes.data();
-    putU16(p + 0, 0); // reserved
-    putU16(p + 2, 1); // type: icon
-    putU16(p + 4, quint16(count));
-    quint32 offset = quint32(kHeaderBytes + kDirectoryEntryBytes * count);
-    for (int i = 0; i < count; ++i) {
-        const EncodedEntry& entry = entries.at(i);
-        char* e = p + kHeaderBytes + kDirectoryEntryBytes * i;
-        e[0] = char(entry.size % 256); // width; 0 means 256 (and stands for 512, 1024 too)
-        e[1] = char(entry.size % 256); // height
-        e[2] = 0;                      // colour count
-        e[3] = 0;                      // reserved
-        putU16(e + 4, 1);              // planes
-        putU16(e + 6, 32);             // bit count
-        putU32(e + 8, quint32(entry.payload.size()));
-        putU32(e + 12, offset);
-        offset += quint32(entry.payload.size());
-    }
-
-    QSaveFile file(outputPath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    case IcoFile::Failure::Open:
         qCritical() << "Error: Could not open output ICO file for writing at:" << outputPath;
-        setReason(reason, writeReason(outputPath, file.errorString()));
+        setReason(reason, writeReason(outputPath, saved.error));
         return false;
-    }
-    bool ok = file.write(bytes) == bytes.size();
-    for (int i = 0; ok && i < count; ++i)
-        ok = file.write(entries.at(i).payload) == entries.at(i).payload.size();
-    if (!ok || !file.commit()) {
+    case IcoFile::Failure::Write:
         qCritical() << "Error: Could not write output ICO file at:" << outputPath;
-        setReason(reason, writeReason(outputPath, file.errorString()));
-        file.cancelWriting();
+        setReason(reason, writeReason(outputPath, saved.error));
         return false;
     }
 
     qInfo() << "Success! Multi-resolution ICO file saved to:" << outputPath;
-    qInfo() << "Total images included:" << count;
+    qInfo() << "Total images included:" << entries.size();
     return true;
 }
 
-// Encodes the entries for sizes, each image made by makeImage(size).  The PNG entries,
-// which cost the most, are encoded on a second thread while this one does the bitmaps;
-// makeImage must therefore only read shared state.
-template <typename MakeImage>
-bool encodeAll(const QList<int>& sizes, MakeImage makeImage, QList<EncodedEntry>& entries, QString* reason)
+// Encodes the entries for sizes, split over two threads: the PNG entries, which cost the
+// most, on a second thread (their images from makePngImage(size)) while this one does
+// the bitmaps (from makeBitmapImage(size)).  Each maker runs on its one thread only and
+// gives a null image when it cannot make one.  On success entries gets every size's
+// entry in the order of sizes and the result is 0; otherwise the result is a size that
+// failed, a bitmap one first.
+template <typename MakeBitmapImage, typename MakePngImage>
+int encodeSplit(const QList<int>& sizes, MakeBitmapImage makeBitmapImage, MakePngImage makePngImage,
+                QList<EncodedEntry>& entries)
 {
     QList<EncodedEntry> encoded(sizes.size());
     EncodedEntry* slot = encoded.data(); // each index is written by one thread only
-    int largeFailed = 0;
+    int pngFailed = 0;
     std::thread worker([&] {
         for (int i = 0; i < sizes.size(); ++i) {
-            if (sizes.at(i) >= kFirstPngSize && !encodeEntry(makeImage(sizes.at(i)), sizes.at(i), slot[i])) {
-                largeFailed = sizes.at(i);
+            const int size = sizes.at(i);
+            if (size >= kFirstPngSize && !encodeEntry(makePngImage(size), size, slot[i])) {
+                pngFailed = size;
                 return;
             }
         }
     });
-    int smallFailed = 0;
-    for (int i = 0; i < sizes.size() && smallFailed == 0; ++i) {
-        if (sizes.at(i) < kFirstPngSize && !encodeEntry(makeImage(sizes.at(i)), sizes.at(i), slot[i]))
-            smallFailed = sizes.at(i);
+    int bitmapFailed = 0;
+    for (int i = 0; i < sizes.size() && bitmapFailed == 0; ++i) {
+        const int size = sizes.at(i);
+        if (size < kFirstPngSize && !encodeEntry(makeBitmapImage(size), size, slot[i]))
+            bitmapFailed = size;
     }
     worker.join();
 
-    const int failed = smallFailed ? smallFailed : largeFailed;
+    const int failed = bitmapFailed ? bitmapFailed : pngFailed;
+    if (failed == 0)
+        entries = encoded;
+    return failed;
+}
+
+// The entries of a master scaled to every size; false, after its log line and with the
+// reason, when one cannot be encoded.
+bool encodeFromMaster(const QImage& master, QList<EncodedEntry>& entries, QString* reason)
+{
+    auto fitted = [&](int size) { return fitToSquare(master, size); };
+    const int failed = encodeSplit(iconSizes(master.width()), fitted, fitted, entries);
     if (failed) {
         qCritical() << "Failed to encode image size" << failed << "to" << kindLabel(failed);
         setReason(reason, QStringLiteral("cannot encode the %1 x %1 image").arg(failed));
         return false;
     }
-    entries = encoded;
     return true;
 }
 
@@ -174,9 +177,9 @@ void warnIfNot256(const QImage& master)
         qWarning() << "Warning: Input image is not 256x256. Resizing will proceed, but results may vary.";
 }
 
-// An SVG rasterised afresh at every size.  The document is read once; the largest entry,
-// which is also the master, is drawn on this thread while a second thread, with its own
-// parse of the same bytes, draws the small ones.
+// An SVG rasterised afresh at every size.  The file is read once; the PNG entries (the
+// master among them) are drawn from the master's document on a second thread while this
+// one, with its own parse of the same bytes, draws the small ones.
 bool writeIcoFromSvg(const QString& sourcePath, const QString& outputPath, QString* reason)
 {
     QByteArray data;
@@ -190,64 +193,33 @@ bool writeIcoFromSvg(const QString& sourcePath, const QString& outputPath, QStri
     }
     const QList<int> sizes = iconSizes(master.width());
 
-    QList<EncodedEntry> small;
-    bool smallOk = true;
-    int smallFailedSize = 0;
-    std::thread worker([&] {
-        SvgDocument own;
-        if (!own.load(data)) {
-            smallOk = false;
-            return;
+    // The bitmaps come from a parse of their own (a document is drawn by one thread at a
+    // time), made on the thread that draws them; the PNG sizes from the master's document.
+    std::optional<SvgDocument> own;
+    auto bitmapImage = [&](int size) {
+        if (!own) {
+            own.emplace();
+            own->load(data);
         }
-        for (int size : sizes) {
-            if (size >= kFirstPngSize)
-                continue;
-            QImage image;
-            EncodedEntry entry;
-            if (!own.render(size, size, image)
-                || !encodeEntry(image.convertToFormat(QImage::Format_ARGB32), size, entry)) {
-                smallOk = false;
-                smallFailedSize = size;
-                return;
-            }
-            small.append(entry);
-        }
-    });
-
-    QList<EncodedEntry> large;
-    bool largeOk = true;
-    int failedSize = 0;
-    for (int size : sizes) {
-        if (size < kFirstPngSize)
-            continue;
+        QImage image;
+        if (own->isNull() || !own->render(size, size, image))
+            return QImage();
+        return image.convertToFormat(QImage::Format_ARGB32);
+    };
+    auto pngImage = [&](int size) {
         QImage image = master;
-        if (size != kMasterSide && !document.render(size, size, image)) {
-            largeOk = false;
-            failedSize = size;
-            break;
-        }
-        EncodedEntry entry;
-        if (!encodeEntry(image.convertToFormat(QImage::Format_ARGB32), size, entry)) {
-            largeOk = false;
-            failedSize = size;
-            break;
-        }
-        large.append(entry);
-    }
-    worker.join();
-
-    if (failedSize == 0)
-        failedSize = smallFailedSize;
-    if (!smallOk || !largeOk) {
-        if (failedSize > 0)
-            qCritical() << "Failed to encode image size" << failedSize << "to" << kindLabel(failedSize);
-        else
-            qCritical() << "Error: Failed to load source image";
+        if (size != kMasterSide && !document.render(size, size, image))
+            return QImage();
+        return image.convertToFormat(QImage::Format_ARGB32);
+    };
+    QList<EncodedEntry> entries;
+    const int failedSize = encodeSplit(sizes, bitmapImage, pngImage, entries);
+    if (failedSize) {
+        qCritical() << "Failed to encode image size" << failedSize << "to" << kindLabel(failedSize);
         setReason(reason, QStringLiteral("cannot draw the SVG at every size"));
         return false;
     }
     warnIfNot256(master);
-    const QList<EncodedEntry> entries = small + large;
     for (const EncodedEntry& entry : entries)
         logEncoded(entry);
     return writeFile(entries, outputPath, reason);
@@ -334,7 +306,7 @@ bool writeIcoFromImage(const QImage& master, const QString& outputPath)
     }
     warnIfNot256(master);
     QList<EncodedEntry> entries;
-    if (!encodeAll(iconSizes(master.width()), [&](int size) { return fitToSquare(master, size); }, entries, nullptr))
+    if (!encodeFromMaster(master, entries, nullptr))
         return false;
     for (const EncodedEntry& entry : entries)
         logEncoded(entry);
@@ -359,7 +331,7 @@ bool writeIcoFromSourceFile(const QString& sourcePath, const QString& outputPath
     }
     warnIfNot256(master);
     QList<EncodedEntry> entries;
-    if (!encodeAll(iconSizes(master.width()), [&](int size) { return fitToSquare(master, size); }, entries, reason))
+    if (!encodeFromMaster(master, entries, reason))
         return false;
     for (const EncodedEntry& entry : entries)
         logEncoded(entry);

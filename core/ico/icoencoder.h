@@ -1,16 +1,11 @@
 #pragma once
 
-// Writes multi-resolution Windows icon files (.ico).
-//
-// Layout, all fields little-endian, no padding anywhere:
-//   header     6 bytes: reserved 0, type 1, count
-//   directory  16 bytes per entry: width, height (the size modulo 256, so 0 from 256 up),
-//              colour count 0, reserved 0, planes 1, bit count 32, payload length,
-//              payload offset from the start of the file
-//   payloads   back to back in directory order, the first at 6 + 16 * count
-// Sizes below 256 carry a 32-bit DIB (BITMAPINFOHEADER, bottom-up BGRA, an all-zero AND
-// mask); 256 and up carry a PNG stream.  Every entry really is S x S: a picture of other
-// proportions is centred on a transparent square.
+// Writes multi-resolution Windows icon files (.ico) in the layout of icolayout.h, through
+// IcoFile.  Every directory entry says: width and height the size modulo 256, colour
+// count 0, reserved 0, planes 1, bit count 32.  Sizes below 256 carry a 32-bit DIB
+// (BITMAPINFOHEADER, bottom-up BGRA, an all-zero AND mask); 256 and up carry a PNG
+// stream.  Every entry really is S x S: a picture of other proportions is centred on a
+// transparent square.
 
 #include <QByteArray>
 #include <QImage>
@@ -19,8 +14,6 @@
 
 namespace IcoEncoder {
 
-constexpr int kHeaderBytes = 6;
-constexpr int kDirectoryEntryBytes = 16;
 constexpr int kDibHeaderBytes = 40;       // BITMAPINFOHEADER
 constexpr int kFirstPngSize = 256;        // sizes from here on carry PNG payloads
 constexpr int kMasterSide = 256;          // the master of a source file

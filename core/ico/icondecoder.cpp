@@ -37,8 +37,12 @@ std::optional<QList<QRgb>> readPalette(const ByteReader& payload, qint64 start, 
         return std::nullopt;
     QList<QRgb> palette;
     palette.reserve(qsizetype(entries));
-    for (qint64 i = 0; i < entries; ++i)
-        palette.append(*bytes->u32le(i * kPaletteEntrySize) & 0x00FFFFFFu);
+    for (qint64 i = 0; i < entries; ++i) {
+        const auto colour = bytes->u32le(i * kPaletteEntrySize);
+        if (!colour)
+            return std::nullopt;
+        palette.append(*colour & 0x00FFFFFFu);
+    }
     return palette;
 }
 
@@ -135,7 +139,7 @@ void decodeIconEntry(const QByteArray& payload, int entryNumber, IconGroupRecord
         const auto biBitCount = bytes.u16le(kBiBitCount);
         const auto biClrUsed = bytes.u32le(kBiClrUsed);
         // The whole 40-byte header must be there, and the data must start inside the payload.
-        if (!biSize || !biClrUsed || *biSize < kBitmapInfoHeaderSize
+        if (!allRead(biSize, biWidth, biHeight, biBitCount, biClrUsed) || *biSize < kBitmapInfoHeaderSize
             || qint64(*biSize) >= bytes.size() || *biWidth <= 0 || *biHeight < 2) {
             logInvalidDib(entryNumber);
             return;
@@ -200,7 +204,7 @@ QImage decodeModuleDib(const QByteArray& payload, int entryWidth, int entryHeigh
     const auto biBitCount = bytes.u16le(kBiBitCount);
     if (bitCount)
         *bitCount = biBitCount ? int(*biBitCount) : 0;
-    if (!biHeight || !bytes.contains(0, kBitmapInfoHeaderSize) || *biHeight < 0)
+    if (!allRead(biHeight, biBitCount) || !bytes.contains(0, kBitmapInfoHeaderSize) || *biHeight < 0)
         return QImage();
     const int bits = *biBitCount;
 

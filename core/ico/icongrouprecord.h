@@ -1,7 +1,7 @@
 #pragma once
 
-// One item of the Extract tab's list: an icon group, its best image and every image
-// decoded from it in directory order.
+// One listed icon group: its best image and every image decoded from it in directory
+// order.
 
 #include <QImage>
 #include <QList>

@@ -8,7 +8,7 @@
 
 #include "bytes/bytereader.h"
 #include "icondecoder.h"
-#include "icongroupdirectory.h"
+#include "icolayout.h"
 #include "bytes/imagealloc.h"
 #include "pe/iconmodule.h"
 #include "pe/peresourcereader.h"
@@ -17,9 +17,6 @@
 namespace IconListing {
 
 namespace {
-
-constexpr qint64 kIcoHeaderBytes = 6;
-constexpr qint64 kIcoEntryBytes = 16;
 
 // What one listing may hand to the decoders and keep of their output.
 class DecodeBudget
@@ -78,21 +75,19 @@ QImage decodeWithFallback(const QByteArray& payload, int width, int height, bool
 
 // What decoding a payload will allocate at most, from its own header: a PNG's IHDR
 // width and height (big-endian, at 16 and 20), a DIB's biWidth by biHeight / 2, each side
-// capped where the decoders refuse it; 4 bytes a pixel.
+// capped where the decoders refuse it; 4 bytes a pixel.  A header cut short counts 0.
 qint64 estimatedImageBytes(const QByteArray& payload)
 {
     const ByteReader bytes(payload);
     qint64 width = 0;
     qint64 height = 0;
     if (IconDecoder::isPngPayload(payload)) {
-        auto be32 = [&](qint64 at) {
-            qint64 value = 0;
-            for (int i = 0; i < 4; ++i)
-                value = (value << 8) | bytes.u8(at + i).value_or(0);
-            return value;
-        };
-        width = be32(16);
-        height = be32(20);
+        const auto pngWidth = bytes.u32be(16);
+        const auto pngHeight = bytes.u32be(20);
+        if (!allRead(pngWidth, pngHeight))
+            return 0;
+        width = *pngWidth;
+        height = *pngHeight;
     } else {
         width = bytes.i32le(4).value_or(0);
         height = bytes.i32le(8).value_or(0) / 2;
@@ -131,14 +126,14 @@ bool loadIconLibrary(const QString& path, QList<IconGroupRecord>& records)
             continue;
         const QByteArray groupBytes = module.groupData(name);
         const ByteReader group(groupBytes);
-        const auto count = IconGroupDirectory::count(group);
-        if (!count)
+        const auto header = IcoLayout::header(group);
+        if (!header)
             continue;
         IconGroupRecord record;
         record.id = name.id;
-        for (qint64 i = 0; i < *count; ++i) {
+        for (qint64 i = 0; i < header->count; ++i) {
             // A count larger than the payload: the entries that are there are listed.
-            const auto entry = IconGroupDirectory::entry(group, i);
+            const auto entry = IcoLayout::groupEntry(group, i);
             if (!entry)
                 break;
             const QByteArray payload = module.iconData(entry->iconId);
@@ -192,20 +187,23 @@ bool listFileIcons(const QString& path, QList<IconGroupRecord>& records)
     int entryNumber = 0;
     for (const QByteArray& groupBytes : qAsConst(resources.groups)) {
         const ByteReader group(groupBytes);
-        const auto count = IconGroupDirectory::count(group);
-        if (!count)
+        const auto header = IcoLayout::header(group);
+        if (!header)
             continue;
-        const qint64 expected = IconGroupDirectory::expectedSize(*count);
+        const qint64 count = header->count;
+        const qint64 expected = IcoLayout::directoryBytes(count, IcoLayout::kGroupEntryBytes);
         if (group.size() < expected) {
             qWarning() << "Warning: Icon group data is smaller than expected. Found"
-                       << group.size() << "bytes, expected" << expected << "for" << *count
+                       << group.size() << "bytes, expected" << expected << "for" << count
                        << "icons.";
             continue;
         }
-        qDebug() << *count << "icons.";
+        qDebug() << count << "icons.";
         IconGroupRecord record;
-        for (qint64 j = 0; j < *count; ++j) {
-            const auto entry = IconGroupDirectory::entry(group, j);
+        for (qint64 j = 0; j < count; ++j) {
+            const auto entry = IcoLayout::groupEntry(group, j);
+            if (!entry)
+                break;
             qDebug() << "iconId: " << entry->iconId;
             qDebug() << "wBitCount: " << entry->bitCount;
             const auto icon = resources.icons.constFind(entry->iconId);
@@ -265,35 +263,27 @@ void listIcoBytes(const QByteArray& bytes, QList<IconGroupRecord>& records)
 
     IconGroupRecord record;
     record.id = 0;
-    const qint64 count = ico.u16le(4).value_or(0);
+    const auto header = IcoLayout::header(ico);
+    const qint64 count = header ? header->count : 0;
     for (qint64 i = 0; i < count; ++i) {
-        const auto entry = ico.sub(kIcoHeaderBytes + kIcoEntryBytes * i, kIcoEntryBytes);
+        const auto entry = IcoLayout::fileEntry(ico, i);
         if (!entry) {
             qDebug() << "The icon directory ends at entry" << i << "of" << count;
             break;
         }
-        const int width = *entry->u8(0);
-        const int height = *entry->u8(1);
-        const qint64 length = *entry->u32le(8);
-        const qint64 offset = *entry->u32le(12);
-        const auto payloadBytes = ico.sub(offset, length);
+        const auto payloadBytes = ico.sub(entry->offset, entry->length);
         if (!payloadBytes) {
             qDebug() << "Skipping icon entry" << i << "whose data reaches past the end of the file";
             continue;
         }
-        if (!budget.admit(length))
+        if (!budget.admit(entry->length))
             break;
         const QByteArray payload = payloadBytes->toByteArray();
         bool viaQt = false;
         int bitCount = 0;
-        QImage image = decodeWithQtReaders(payload);
-        if (!image.isNull()) {
-            qDebug() << "png image found";
-            viaQt = true;
-        } else {
-            qDebug() << "bitmap image found";
-            image = decodeModuleDib(payload, width, height, &bitCount);
-        }
+        const QImage image =
+            decodeWithFallback(payload, entry->width, entry->height, &viaQt, &bitCount);
+        qDebug() << (viaQt ? "png image found" : "bitmap image found");
         if (image.isNull()) {
             qDebug() << "Skipping icon entry" << i << "whose image does not decode";
             continue;
@@ -301,7 +291,7 @@ void listIcoBytes(const QByteArray& bytes, QList<IconGroupRecord>& records)
         budget.keep(image);
         IconImageEntry decoded;
         decoded.image = image;
-        decoded.width = width ? width : image.width();
+        decoded.width = entry->width ? entry->width : image.width();
         decoded.depth = viaQt ? image.depth() : bitCount;
         record.entries.append(decoded);
     }

@@ -1,9 +1,9 @@
 #pragma once
 
-// The three listings behind the Extract tab: each reads one source, decodes every image
-// of every icon group and appends one IconGroupRecord per group (one for an .ico file)
-// to records.  They touch no widget; the form clears ExtractIconGlobal::IconResourceList,
-// hands it in and shows what was appended.
+// The three listings of icon groups: each reads one source, decodes every image of every
+// icon group and appends one IconGroupRecord per group (one for an .ico file) to records.
+// They touch no widget; the caller (today glyphora-cli list) hands in the list to fill and
+// shows what was appended.
 //
 // Bounds on files nobody here wrote:
 // - A group's entries are read only as far as its payload goes; an .ico entry whose

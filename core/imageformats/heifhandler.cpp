@@ -2,15 +2,16 @@
 
 #include <QColorSpace>
 #include <QIODevice>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QVariant>
-
 
 #include <array>
 #include <cstring>
 #include <vector>
 
-#include "byteview.h"
+#include "bytes/bytereader.h"
+#include "bytes/imagealloc.h"
 #include "heiflibrary.h"
 #include "heifstreamcheck.h"
 #include "imagelimits.h"
@@ -91,29 +92,30 @@ bool HeifHandler::canRead(QIODevice *device, QByteArray *format)
     if (!device || !device->isReadable())
         return false;
     const QByteArray head = device->peek(kSignaturePeekBytes);
-    const ByteView view(head);
-    quint32 boxSize = 0;
-    if (!view.u32be(0, &boxSize) || !view.equals(4, "ftyp", 4))
+    const ByteReader view(head);
+    const auto boxSize = view.u32be(0);
+    if (!boxSize || !view.matches(4, "ftyp", 4))
         return false;
     // size 1 means a 64-bit size follows: no ftyp is that long, and 0 ("to the end") is
     // not allowed for it
-    if (boxSize < kFtypFirstCompatibleBrand)
+    if (*boxSize < kFtypFirstCompatibleBrand)
         return false;
-    const qint64 end = qMin<qint64>(boxSize, view.size());
+    const qint64 end = qMin<qint64>(*boxSize, view.size());
     bool hevc = false, av1 = false, neutral = false;
-    QByteArray brand;
     auto note = [&](const QByteArray &b) {
         hevc = hevc || isOneOf(b, kHevcBrands);
         av1 = av1 || isOneOf(b, kAv1Brands);
         neutral = neutral || isOneOf(b, kNeutralBrands);
     };
-    if (!view.fourcc(kFtypMajorBrand, &brand))
+    const auto major = view.fourcc(kFtypMajorBrand);
+    if (!major)
         return false;
-    note(brand);
+    note(*major);
     for (qint64 offset = kFtypFirstCompatibleBrand; offset + 4 <= end; offset += 4) {
-        if (!view.fourcc(offset, &brand))
+        const auto brand = view.fourcc(offset);
+        if (!brand)
             break;
-        note(brand);
+        note(*brand);
     }
     if (!hevc && !av1 && !neutral)
         return false;
@@ -142,7 +144,7 @@ bool HeifHandler::parse()
         qCWarning(lcHeif, "libheif could not make a context");
         return false;
     }
-    const qint64 limit = ImageLimits::allocationLimitBytes();
+    const qint64 limit = allocationLimitBytes();
     if (limit > 0) {
         const qint64 side = qMin<qint64>(kMaxHeifSide, limit / kBytesPerOutputPixel);
         m_lib->heif_context_set_maximum_image_size_limit(m_context, int(qMax<qint64>(1, side)));
@@ -170,16 +172,16 @@ bool HeifHandler::parse()
         qCWarning(lcHeif, "the primary image states no size (%d x %d)", width, height);
         return false;
     }
-    if (!ImageLimits::fitsAllocationLimit(width, height, kBytesPerOutputPixel)
+    if (!fitsAllocationLimit(width, height, kBytesPerOutputPixel, kMaxAnyImageSide)
         || (codedWidth > 0 && codedHeight > 0
-            && !ImageLimits::fitsAllocationLimit(codedWidth, codedHeight, kBytesPerOutputPixel))) {
+            && !fitsAllocationLimit(codedWidth, codedHeight, kBytesPerOutputPixel, kMaxAnyImageSide))) {
         qCWarning(lcHeif, "%d x %d image exceeds the allocation limit of %d MB", width, height,
                   QImageReader::allocationLimit());
         return false;
     }
     // the decoders size their frames from the bitstreams, not from 'ispe'
     QString why;
-    if (!HeifStreamCheck::framesFit(m_data, ImageLimits::allocationLimitBytes(), &why)) {
+    if (!HeifStreamCheck::framesFit(m_data, allocationLimitBytes(), &why)) {
         qCWarning(lcHeif).noquote() << "not decoding the file:" << why;
         return false;
     }
@@ -205,8 +207,8 @@ bool HeifHandler::read(QImage *image)
     const QImage::Format format = !m_hasAlpha ? QImage::Format_RGBX8888
             : premultiplied                  ? QImage::Format_RGBA8888_Premultiplied
                                              : QImage::Format_RGBA8888;
-    QImage result;
-    if (!QImageIOHandler::allocateImage(m_size, format, &result)) {
+    QImage result = imageAlloc(m_size.width(), m_size.height(), format, kMaxAnyImageSide);
+    if (result.isNull()) {
         qCWarning(lcHeif, "cannot allocate a %d x %d image", m_size.width(), m_size.height());
         return false;
     }

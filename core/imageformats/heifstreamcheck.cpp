@@ -22,7 +22,7 @@ constexpr quint8 kNalSps = 33;
 class BitReader
 {
 public:
-    explicit BitReader(const ByteView &view) : m_view(view) {}
+    explicit BitReader(const ByteReader &view) : m_view(view) {}
 
     bool ok() const { return m_ok; }
 
@@ -30,12 +30,12 @@ public:
     {
         quint64 value = 0;
         for (int i = 0; i < count && m_ok; ++i) {
-            quint8 byte = 0;
-            if (!m_view.u8(m_bit / 8, &byte)) {
+            const auto byte = m_view.u8(m_bit / 8);
+            if (!byte) {
                 m_ok = false;
                 return 0;
             }
-            value = value << 1 | ((byte >> (7 - m_bit % 8)) & 1);
+            value = value << 1 | ((*byte >> (7 - m_bit % 8)) & 1);
             ++m_bit;
         }
         return m_ok ? value : 0;
@@ -57,21 +57,47 @@ public:
     }
 
 private:
-    ByteView m_view;
+    ByteReader m_view;
     qint64 m_bit = 0;
     bool m_ok = true;
 };
+
+// Whether aWidth x aHeight is more pixels than bWidth x bHeight.  An HEVC side may be as
+// large as 2^33 (ue(v) of 32 zero bits), so the areas are compared as 128-bit products,
+// each kept in two 64-bit halves: two such sides overflow 64 bits.
+bool largerArea(qint64 aWidth, qint64 aHeight, qint64 bWidth, qint64 bHeight)
+{
+    struct Wide
+    {
+        quint64 high;
+        quint64 low;
+    };
+    auto product = [](quint64 x, quint64 y) {
+        const quint64 xLow = x & 0xffffffffu, xHigh = x >> 32;
+        const quint64 yLow = y & 0xffffffffu, yHigh = y >> 32;
+        const quint64 lowLow = xLow * yLow;
+        const quint64 highLow = xHigh * yLow;
+        const quint64 lowHigh = xLow * yHigh;
+        const quint64 middle = (lowLow >> 32) + (highLow & 0xffffffffu) + (lowHigh & 0xffffffffu);
+        return Wide{xHigh * yHigh + (highLow >> 32) + (lowHigh >> 32) + (middle >> 32),
+                    (middle << 32) | (lowLow & 0xffffffffu)};
+    };
+    // the sides are never negative: bits read from the stream, plus one at most
+    const Wide a = product(quint64(qMax<qint64>(0, aWidth)), quint64(qMax<qint64>(0, aHeight)));
+    const Wide b = product(quint64(qMax<qint64>(0, bWidth)), quint64(qMax<qint64>(0, bHeight)));
+    return a.high != b.high ? a.high > b.high : a.low > b.low;
+}
 
 FrameBound larger(const std::optional<FrameBound> &a, const FrameBound &b)
 {
     if (!a)
         return b;
     FrameBound result = *a;
-    if (b.width * b.height > a->width * a->height) {
+    if (largerArea(b.width, b.height, a->width, a->height)) {
         result.width = b.width;
         result.height = b.height;
     }
-    if (b.boundWidth * b.boundHeight > a->boundWidth * a->boundHeight) {
+    if (largerArea(b.boundWidth, b.boundHeight, a->boundWidth, a->boundHeight)) {
         result.boundWidth = b.boundWidth;
         result.boundHeight = b.boundHeight;
     }
@@ -80,7 +106,7 @@ FrameBound larger(const std::optional<FrameBound> &a, const FrameBound &b)
 
 // The AV1 sequence header, sequence_header_obu() in section 5.5 of the bitstream format, up to
 // max_frame_height_minus_1.
-std::optional<FrameBound> parseSequenceHeader(const ByteView &obu)
+std::optional<FrameBound> parseSequenceHeader(const ByteReader &obu)
 {
     BitReader bits(obu);
     bits.skip(3); // seq_profile
@@ -135,13 +161,12 @@ std::optional<FrameBound> parseSequenceHeader(const ByteView &obu)
 }
 
 // The RBSP of a NAL unit's first bytes: emulation prevention (00 00 03) removed.
-QByteArray unescapedPrefix(const ByteView &nal, qint64 maxBytes)
+QByteArray unescapedPrefix(const ByteReader &nal, qint64 maxBytes)
 {
     QByteArray rbsp;
     int zeros = 0;
     for (qint64 i = 0; i < nal.size() && rbsp.size() < maxBytes; ++i) {
-        quint8 byte = 0;
-        nal.u8(i, &byte);
+        const quint8 byte = nal.byteAt(i);
         if (zeros >= 2 && byte == 3) {
             zeros = 0;
             continue;
@@ -154,10 +179,10 @@ QByteArray unescapedPrefix(const ByteView &nal, qint64 maxBytes)
 
 // seq_parameter_set_rbsp() of H.265 (7.3.2.2), after the two-byte NAL header, up to
 // pic_height_in_luma_samples.
-std::optional<FrameBound> parseSps(const ByteView &nal)
+std::optional<FrameBound> parseSps(const ByteReader &nal)
 {
-    const QByteArray rbsp = unescapedPrefix(nal.sub(2, nal.size() - 2), kSpsPrefixBytes);
-    BitReader bits{ByteView(rbsp)};
+    const QByteArray rbsp = unescapedPrefix(nal.tail(2), kSpsPrefixBytes);
+    BitReader bits{ByteReader(rbsp)};
     bits.skip(4); // sps_video_parameter_set_id
     const int subLayers = int(bits.bits(3)); // sps_max_sub_layers_minus1
     bits.skip(1);                             // sps_temporal_id_nesting_flag
@@ -190,11 +215,10 @@ std::optional<FrameBound> parseSps(const ByteView &nal)
     return bound;
 }
 
-quint8 nalType(const ByteView &nal)
+// The NAL unit type, from the first byte of its header (0 for an empty unit).
+quint8 nalType(const ByteReader &nal)
 {
-    quint8 first = 0;
-    nal.u8(0, &first);
-    return (first >> 1) & 0x3f;
+    return (nal.byteAt(0) >> 1) & 0x3f;
 }
 
 // Whether width x height at 4 bytes a pixel fits factor times the limit, without the
@@ -211,38 +235,41 @@ bool fits(qint64 width, qint64 height, qint64 limitBytes, qint64 factor)
 struct Box
 {
     QByteArray type;
-    ByteView payload;
+    ByteReader payload;
 };
 
 // The boxes inside a view, one after the other, until the view ends or a size is wrong.
 class BoxWalker
 {
 public:
-    explicit BoxWalker(const ByteView &view) : m_view(view) {}
+    explicit BoxWalker(const ByteReader &view) : m_view(view) {}
 
     bool next(Box *box)
     {
         if (m_broken || m_pos >= m_view.size())
             return false;
-        quint32 size32 = 0;
-        if (!m_view.u32be(m_pos, &size32) || !m_view.fourcc(m_pos + 4, &box->type))
+        const auto size32 = m_view.u32be(m_pos);
+        const auto type = m_view.fourcc(m_pos + 4);
+        if (!allRead(size32, type))
             return fail();
         qint64 header = 8;
-        qint64 size = size32;
-        if (size32 == 1) {
-            quint64 size64 = 0;
-            if (!m_view.u64be(m_pos + 8, &size64) || size64 > quint64(m_view.size()))
+        qint64 size = *size32;
+        if (*size32 == 1) {
+            const auto size64 = m_view.u64be(m_pos + 8);
+            if (!size64 || *size64 > quint64(m_view.size()))
                 return fail();
-            size = qint64(size64);
+            size = qint64(*size64);
             header = 16;
-        } else if (size32 == 0) {
+        } else if (*size32 == 0) {
             size = m_view.size() - m_pos; // to the end of the enclosing box
         }
-        if (box->type == "uuid")
+        if (*type == "uuid")
             header += 16;
-        if (size < header || !m_view.has(m_pos, size))
+        const auto payload = m_view.sub(m_pos + header, size - header);
+        if (size < header || !m_view.contains(m_pos, size) || !payload)
             return fail();
-        box->payload = m_view.sub(m_pos + header, size - header);
+        box->type = *type;
+        box->payload = *payload;
         m_pos += size;
         return true;
     }
@@ -254,12 +281,12 @@ private:
         return false;
     }
 
-    ByteView m_view;
+    ByteReader m_view;
     qint64 m_pos = 0;
     bool m_broken = false;
 };
 
-bool findBox(const ByteView &view, const char *type, Box *found)
+bool findBox(const ByteReader &view, const char *type, Box *found)
 {
     BoxWalker walker(view);
     Box box;
@@ -273,29 +300,16 @@ bool findBox(const ByteView &view, const char *type, Box *found)
 }
 
 // An unsigned big-endian field of 0, 2, 4 or 8 bytes at *pos, which moves past it.
-bool readSized(const ByteView &view, qint64 *pos, int bytes, quint64 *value)
+std::optional<quint64> readSized(const ByteReader &view, qint64 *pos, int bytes)
 {
-    *value = 0;
     if (bytes == 0)
-        return true;
-    if (bytes == 2) {
-        quint16 v = 0;
-        if (!view.u16be(*pos, &v))
-            return false;
-        *value = v;
-    } else if (bytes == 4) {
-        quint32 v = 0;
-        if (!view.u32be(*pos, &v))
-            return false;
-        *value = v;
-    } else if (bytes == 8) {
-        if (!view.u64be(*pos, value))
-            return false;
-    } else {
-        return false;
-    }
-    *pos += bytes;
-    return true;
+        return quint64(0);
+    if (bytes != 2 && bytes != 4 && bytes != 8)
+        return std::nullopt;
+    const auto value = view.uintBe(*pos, bytes);
+    if (value)
+        *pos += bytes;
+    return value;
 }
 
 struct Extent
@@ -312,84 +326,80 @@ struct Location
 };
 
 // The 'iloc' box: item ID -> where its bytes are.  False when the box is malformed.
-bool parseIloc(const ByteView &iloc, QHash<quint32, Location> *locations)
+bool parseIloc(const ByteReader &iloc, QHash<quint32, Location> *locations)
 {
-    quint8 version = 0, sizes = 0, moreSizes = 0;
-    if (!iloc.u8(0, &version) || version > 2 || !iloc.u8(4, &sizes) || !iloc.u8(5, &moreSizes))
+    const auto version = iloc.u8(0);
+    const auto sizes = iloc.u8(4);
+    const auto moreSizes = iloc.u8(5);
+    if (!allRead(version, sizes, moreSizes) || *version > 2)
         return false;
-    const int offsetBytes = sizes >> 4, lengthBytes = sizes & 15;
-    const int baseOffsetBytes = moreSizes >> 4;
-    const int indexBytes = version >= 1 ? moreSizes & 15 : 0;
-    qint64 pos = 6;
+    const int offsetBytes = *sizes >> 4, lengthBytes = *sizes & 15;
+    const int baseOffsetBytes = *moreSizes >> 4;
+    const int indexBytes = *version >= 1 ? *moreSizes & 15 : 0;
     // item_count and item_ID: 16 bits before version 2, 32 bits from it
-    auto readCountOrId = [&](quint32 *value) {
-        quint64 wide = 0;
-        if (!readSized(iloc, &pos, version < 2 ? 2 : 4, &wide))
-            return false;
-        *value = quint32(wide);
-        return true;
-    };
-    quint32 count = 0;
-    if (!readCountOrId(&count))
+    const int countOrIdBytes = *version < 2 ? 2 : 4;
+    qint64 pos = 6;
+    const auto count = readSized(iloc, &pos, countOrIdBytes);
+    if (!count)
         return false;
     // each item takes at least six bytes, so the loop ends with the box
-    for (quint32 i = 0; i < count; ++i) {
-        quint32 id = 0;
-        if (!readCountOrId(&id))
+    for (quint32 i = 0; i < quint32(*count); ++i) {
+        const auto id = readSized(iloc, &pos, countOrIdBytes);
+        if (!id)
             return false;
         Location location;
-        if (version >= 1) {
-            quint16 method = 0;
-            if (!iloc.u16be(pos, &method))
+        if (*version >= 1) {
+            const auto method = readSized(iloc, &pos, 2);
+            if (!method)
                 return false;
-            location.constructionMethod = method & 15;
-            pos += 2;
+            location.constructionMethod = int(*method & 15);
         }
-        quint64 baseOffset = 0;
-        quint16 extentCount = 0;
-        if (!iloc.u16be(pos, &location.dataReference)
-            || !(pos += 2, readSized(iloc, &pos, baseOffsetBytes, &baseOffset))
-            || !iloc.u16be(pos, &extentCount))
+        const auto dataReference = readSized(iloc, &pos, 2);
+        const auto baseOffset = dataReference ? readSized(iloc, &pos, baseOffsetBytes) : std::nullopt;
+        const auto extentCount = baseOffset ? readSized(iloc, &pos, 2) : std::nullopt;
+        if (!extentCount)
             return false;
-        pos += 2;
-        for (int e = 0; e < extentCount; ++e) {
-            quint64 index = 0;
+        location.dataReference = quint16(*dataReference);
+        for (quint64 e = 0; e < *extentCount; ++e) {
+            const auto index = readSized(iloc, &pos, indexBytes);
+            const auto offset = index ? readSized(iloc, &pos, offsetBytes) : std::nullopt;
+            const auto length = offset ? readSized(iloc, &pos, lengthBytes) : std::nullopt;
+            if (!length)
+                return false;
+            if (*offset > quint64(INT64_MAX) - *baseOffset)
+                return false;
             Extent extent;
-            if (!readSized(iloc, &pos, indexBytes, &index)
-                || !readSized(iloc, &pos, offsetBytes, &extent.offset)
-                || !readSized(iloc, &pos, lengthBytes, &extent.length))
-                return false;
-            if (extent.offset > quint64(INT64_MAX) - baseOffset)
-                return false;
-            extent.offset += baseOffset;
+            extent.offset = *offset + *baseOffset;
+            extent.length = *length;
             location.extents.append(extent);
         }
-        locations->insert(id, location);
+        locations->insert(quint32(*id), location);
     }
     return true;
 }
 
 // The 'iinf' box: item ID -> item type, from the version 2 and 3 'infe' entries.
-void parseIinf(const ByteView &iinf, QHash<quint32, QByteArray> *types)
+void parseIinf(const ByteReader &iinf, QHash<quint32, QByteArray> *types)
 {
-    quint8 version = 0;
-    if (!iinf.u8(0, &version))
+    const auto version = iinf.u8(0);
+    if (!version)
         return;
-    BoxWalker walker(iinf.sub(version == 0 ? 6 : 8, iinf.size() - (version == 0 ? 6 : 8)));
+    BoxWalker walker(iinf.tail(*version == 0 ? 6 : 8));
     Box box;
     while (walker.next(&box)) {
-        quint8 infeVersion = 0;
-        if (box.type != "infe" || !box.payload.u8(0, &infeVersion))
+        const auto infeVersion = box.payload.u8(0);
+        if (box.type != "infe" || !infeVersion)
             continue;
-        QByteArray type;
-        if (infeVersion == 2) {
-            quint16 id = 0;
-            if (box.payload.u16be(4, &id) && box.payload.fourcc(8, &type))
-                types->insert(id, type);
-        } else if (infeVersion == 3) {
-            quint32 id = 0;
-            if (box.payload.u32be(4, &id) && box.payload.fourcc(10, &type))
-                types->insert(id, type);
+        if (*infeVersion == 2) {
+            const auto id = box.payload.u16be(4);
+            const auto type = box.payload.fourcc(8);
+            if (allRead(id, type))
+                types->insert(*id, *type);
+        } else if (*infeVersion == 3) {
+            const auto id = box.payload.u32be(4);
+            const auto type = box.payload.fourcc(10);
+            if (allRead(id, type))
+                types->insert(*id, *type);
         }
     }
 }
@@ -413,14 +423,14 @@ private:
         return false;
     }
     bool checkBound(const std::optional<FrameBound> &bound, const char *what);
-    bool checkCanvas(const ByteView &data, qint64 sizeOffset, const char *what);
+    bool checkCanvas(const ByteReader &data, qint64 sizeOffset, const char *what);
     // The bytes of an item, its extents joined; false when they are not in the file.
-    bool itemBytes(const Location &location, QByteArray *storage, ByteView *bytes);
+    bool itemBytes(const Location &location, QByteArray *storage, ByteReader *bytes);
 
     const QByteArray &m_file;
     qint64 m_limit;
     qint64 m_copyBudget;
-    ByteView m_idat;
+    ByteReader m_idat;
     QString m_why;
 };
 
@@ -441,80 +451,76 @@ bool Checker::checkBound(const std::optional<FrameBound> &bound, const char *wha
 
 // The output size of a grid or overlay item: 16-bit fields, or 32-bit ones when bit 0 of
 // the flags byte (at 1) is set.
-bool Checker::checkCanvas(const ByteView &data, qint64 sizeOffset, const char *what)
+bool Checker::checkCanvas(const ByteReader &data, qint64 sizeOffset, const char *what)
 {
-    quint8 flags = 0;
-    if (!data.u8(1, &flags))
+    const bool wide = data.byteAt(1) & 1;
+    const int fieldBytes = wide ? 4 : 2;
+    const auto flags = data.u8(1);
+    const auto width = data.uintBe(sizeOffset, fieldBytes);
+    const auto height = data.uintBe(sizeOffset + fieldBytes, fieldBytes);
+    if (!allRead(flags, width, height))
         return refuse(QStringLiteral("a %1 item is cut short").arg(QLatin1String(what)));
-    qint64 width = 0, height = 0;
-    if (flags & 1) {
-        quint32 w = 0, h = 0;
-        if (!data.u32be(sizeOffset, &w) || !data.u32be(sizeOffset + 4, &h))
-            return refuse(QStringLiteral("a %1 item is cut short").arg(QLatin1String(what)));
-        width = w;
-        height = h;
-    } else {
-        quint16 w = 0, h = 0;
-        if (!data.u16be(sizeOffset, &w) || !data.u16be(sizeOffset + 2, &h))
-            return refuse(QStringLiteral("a %1 item is cut short").arg(QLatin1String(what)));
-        width = w;
-        height = h;
-    }
-    if (!fits(width, height, m_limit, 1)) {
+    if (!fits(qint64(*width), qint64(*height), m_limit, 1)) {
         return refuse(QStringLiteral("a %1 item states a %2 x %3 canvas, past the allocation "
                                      "limit")
                               .arg(QLatin1String(what))
-                              .arg(width)
-                              .arg(height));
+                              .arg(*width)
+                              .arg(*height));
     }
     return true;
 }
 
-bool Checker::itemBytes(const Location &location, QByteArray *storage, ByteView *bytes)
+bool Checker::itemBytes(const Location &location, QByteArray *storage, ByteReader *bytes)
 {
-    ByteView source;
+    ByteReader source;
     if (location.dataReference != 0)
         return false; // data in another file: libheif does not read those either
     if (location.constructionMethod == 0)
-        source = ByteView(m_file);
+        source = ByteReader(m_file);
     else if (location.constructionMethod == 1)
         source = m_idat;
     else
         return false;
-    auto extentView = [&](const Extent &extent) {
+    // An extent of length 0 runs to the end of its source.
+    auto extentView = [&](const Extent &extent) -> std::optional<ByteReader> {
         if (extent.offset > quint64(source.size()))
-            return ByteView();
+            return std::nullopt;
         const qint64 offset = qint64(extent.offset);
         const qint64 length = extent.length ? qint64(qMin<quint64>(extent.length, quint64(INT64_MAX)))
                                             : source.size() - offset;
-        return source.has(offset, length) ? source.sub(offset, length) : ByteView();
+        return source.sub(offset, length);
     };
     if (location.extents.size() == 1) {
-        *bytes = extentView(location.extents.first());
-        return bytes->size() > 0 || location.extents.first().length == 0;
+        const auto view = extentView(location.extents.first());
+        *bytes = view ? *view : ByteReader();
+        return view || location.extents.first().length == 0;
     }
     storage->clear();
     for (const Extent &extent : location.extents) {
-        const ByteView view = extentView(extent);
-        if (view.size() == 0 && extent.length != 0)
-            return false;
+        const auto view = extentView(extent);
+        if (!view) {
+            if (extent.length != 0)
+                return false;
+            continue;
+        }
         // every item may list the same bytes again: the joined copies are bounded
-        m_copyBudget -= view.size();
+        m_copyBudget -= view->size();
         if (m_copyBudget < 0)
             return false;
-        storage->append(view.data(), view.size());
+        storage->append(view->data(), view->size());
     }
-    *bytes = ByteView(*storage);
+    *bytes = ByteReader(*storage);
     return true;
 }
 
 bool Checker::run()
 {
-    const ByteView file(m_file);
+    const ByteReader file(m_file);
     Box meta;
     if (!findBox(file, "meta", &meta))
         return true; // libheif refuses it on its own
-    const ByteView children = meta.payload.sub(4, meta.payload.size() - 4);
+    // a full box: version and flags, then the children
+    const ByteReader children = meta.payload.tail(4);
 
     Box box;
     QHash<quint32, QByteArray> types;
@@ -535,15 +541,15 @@ bool Checker::run()
             bool ok = true;
             if (box.type == "av1C") {
                 // four bytes of fields, then configOBUs
-                const auto bound = av1FrameBound(box.payload.sub(4, box.payload.size() - 4), &ok);
+                const auto bound = av1FrameBound(box.payload.tail(4), &ok);
                 if (!ok)
                     return refuse(QStringLiteral("an AV1 configuration is cut short"));
                 if (!checkBound(bound, "AV1 configuration"))
                     return false;
             } else if (box.type == "hvcC") {
-                quint8 field = 0;
-                if (box.payload.u8(21, &field))
-                    lengthBytes = (field & 3) + 1;
+                // lengthSizeMinusOne in the low two bits of byte 21
+                if (const auto field = box.payload.u8(21))
+                    lengthBytes = (*field & 3) + 1;
                 const auto bound = hevcConfigFrameBound(box.payload, &ok);
                 if (!ok)
                     return refuse(QStringLiteral("an HEVC configuration is cut short"));
@@ -563,7 +569,7 @@ bool Checker::run()
             continue;
         const auto location = locations.constFind(it.key());
         QByteArray storage;
-        ByteView data;
+        ByteReader data;
         if (location == locations.cend() || !itemBytes(*location, &storage, &data))
             return refuse(QStringLiteral("the data of item %1 is not in the file").arg(it.key()));
         bool ok = true;
@@ -594,28 +600,35 @@ bool Checker::run()
 
 } // namespace
 
-std::optional<FrameBound> av1FrameBound(const ByteView &obus, bool *ok)
+std::optional<FrameBound> av1FrameBound(const ByteReader &obus, bool *ok)
 {
     *ok = true;
     std::optional<FrameBound> result;
     qint64 pos = 0;
     while (pos < obus.size()) {
-        quint8 header = 0;
-        obus.u8(pos, &header);
-        const quint8 type = (header >> 3) & 15;
-        const bool extension = header & 4;
-        const bool hasSize = header & 2;
+        // obu_header(): forbidden bit, obu_type (4 bits), extension flag, has_size_field
+        const auto header = obus.u8(pos);
+        if (!header) {
+            *ok = false;
+            return result;
+        }
+        const quint8 type = (*header >> 3) & 15;
+        const bool extension = *header & 4;
+        const bool hasSize = *header & 2;
         pos += extension ? 2 : 1;
         qint64 size = obus.size() - pos;
         if (hasSize) {
+            // leb128(): seven bits a byte, least significant first, at most eight bytes
             quint64 value = 0;
             int i = 0;
             quint8 byte = 0x80;
             for (; i < 8 && (byte & 0x80); ++i) {
-                if (!obus.u8(pos + i, &byte)) {
+                const auto next = obus.u8(pos + i);
+                if (!next) {
                     *ok = false;
                     return result;
                 }
+                byte = *next;
                 value |= quint64(byte & 0x7f) << (7 * i);
             }
             pos += i;
@@ -625,12 +638,13 @@ std::optional<FrameBound> av1FrameBound(const ByteView &obus, bool *ok)
             }
             size = qint64(value);
         }
-        if (!obus.has(pos, size)) {
+        const auto obu = obus.sub(pos, size);
+        if (!obu) {
             *ok = false;
             return result;
         }
         if (type == kObuSequenceHeader) {
-            const auto bound = parseSequenceHeader(obus.sub(pos, size));
+            const auto bound = parseSequenceHeader(*obu);
             if (!bound) {
                 *ok = false;
                 return result;
@@ -642,74 +656,72 @@ std::optional<FrameBound> av1FrameBound(const ByteView &obus, bool *ok)
     return result;
 }
 
-std::optional<FrameBound> hevcConfigFrameBound(const ByteView &hvcC, bool *ok)
+std::optional<FrameBound> hevcConfigFrameBound(const ByteReader &hvcC, bool *ok)
 {
     *ok = true;
     std::optional<FrameBound> result;
-    quint8 arrays = 0;
-    if (!hvcC.u8(22, &arrays)) {
+    // numOfArrays at 22; each array: a type byte, numNalus (16 bits), then every NAL unit
+    // with its 16-bit length
+    const auto arrays = hvcC.u8(22);
+    if (!arrays) {
         *ok = false;
         return result;
     }
     qint64 pos = 23;
-    for (int a = 0; a < arrays; ++a) {
-        quint16 count = 0;
-        if (!hvcC.u16be(pos + 1, &count)) {
+    for (int a = 0; a < *arrays; ++a) {
+        const auto count = hvcC.u16be(pos + 1);
+        if (!count) {
             *ok = false;
             return result;
         }
         pos += 3;
-        for (int n = 0; n < count; ++n) {
-            quint16 length = 0;
-            if (!hvcC.u16be(pos, &length) || !hvcC.has(pos + 2, length)) {
+        for (int n = 0; n < *count; ++n) {
+            const auto length = hvcC.u16be(pos);
+            const auto nal = length ? hvcC.sub(pos + 2, *length) : std::nullopt;
+            if (!nal) {
                 *ok = false;
                 return result;
             }
-            const ByteView nal = hvcC.sub(pos + 2, length);
-            if (nalType(nal) == kNalSps) {
-                const auto bound = parseSps(nal);
+            if (nalType(*nal) == kNalSps) {
+                const auto bound = parseSps(*nal);
                 if (!bound) {
                     *ok = false;
                     return result;
                 }
                 result = larger(result, *bound);
             }
-            pos += 2 + length;
+            pos += 2 + *length;
         }
     }
     return result;
 }
 
-std::optional<FrameBound> hevcSampleFrameBound(const ByteView &data, int lengthBytes, bool *ok)
+std::optional<FrameBound> hevcSampleFrameBound(const ByteReader &data, int lengthBytes, bool *ok)
 {
     *ok = true;
     std::optional<FrameBound> result;
     qint64 pos = 0;
     while (pos < data.size()) {
-        quint64 length = 0;
-        for (int i = 0; i < lengthBytes; ++i) {
-            quint8 byte = 0;
-            if (!data.u8(pos + i, &byte)) {
-                *ok = false;
-                return result;
-            }
-            length = length << 8 | byte;
-        }
-        pos += lengthBytes;
-        if (length > quint64(data.size()) || !data.has(pos, qint64(length))) {
+        const auto length = data.uintBe(pos, lengthBytes);
+        if (!length) {
             *ok = false;
             return result;
         }
-        const ByteView nal = data.sub(pos, qint64(length));
-        if (nalType(nal) == kNalSps) {
-            const auto bound = parseSps(nal);
+        pos += lengthBytes;
+        const auto nal = *length > quint64(data.size()) ? std::nullopt : data.sub(pos, qint64(*length));
+        if (!nal) {
+            *ok = false;
+            return result;
+        }
+        if (nalType(*nal) == kNalSps) {
+            const auto bound = parseSps(*nal);
             if (!bound) {
                 *ok = false;
                 return result;
             }
             result = larger(result, *bound);
         }
-        pos += qint64(length);
+        pos += qint64(*length);
     }
     return result;
 }

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "byteview.h"
+#include "bytes/bytereader.h"
 
 // libheif hands each coded picture of a HEIF file to its decoder (libde265 for HEVC,
 // dav1d for AV1) as it is, and the decoder allocates frames of the size that the
@@ -29,12 +29,12 @@ struct FrameBound
 // The largest frame stated by the sequence headers among the OBUs (the low-overhead
 // format: every OBU carries its size).  Nothing when the OBUs hold no sequence header;
 // ok becomes false when an OBU or a sequence header is cut short.
-std::optional<FrameBound> av1FrameBound(const ByteView &obus, bool *ok);
+std::optional<FrameBound> av1FrameBound(const ByteReader &obus, bool *ok);
 
 // The largest picture stated by the SPS NAL units of an hvcC record or of sample data
 // whose NAL units carry lengthBytes-byte big-endian sizes.
-std::optional<FrameBound> hevcConfigFrameBound(const ByteView &hvcC, bool *ok);
-std::optional<FrameBound> hevcSampleFrameBound(const ByteView &data, int lengthBytes, bool *ok);
+std::optional<FrameBound> hevcConfigFrameBound(const ByteReader &hvcC, bool *ok);
+std::optional<FrameBound> hevcSampleFrameBound(const ByteReader &data, int lengthBytes, bool *ok);
 
 // Walks the file's items and checks every coded picture (AV1 and HEVC items, their
 // configuration records) and every derived canvas (grid, overlay) against the byte limit

@@ -2,10 +2,9 @@
 
 #include <QByteArray>
 #include <QIODevice>
-#include <QImageReader>
-#include <QSize>
 
-// Limits shared by the program's image-format plugins.
+// The file size limit shared by the program's image-format plugins; the decoded image's
+// limit is the core's allocation gate (bytes/imagealloc.h).
 namespace ImageLimits {
 
 // The whole file is held in memory while it decodes; a compressed picture past this size
@@ -35,27 +34,6 @@ inline bool readAll(QIODevice *device, QByteArray *bytes)
             break;
     }
     return bytes->size() <= kMaxFileBytes;
-}
-
-// QImageReader::allocationLimit() in bytes, 0 when the limit is switched off.
-inline qint64 allocationLimitBytes()
-{
-    return qint64(qMax(0, QImageReader::allocationLimit())) << 20;
-}
-
-// Whether an image of the stated size at bytesPerPixel stays inside the allocation limit.
-// The product is taken in 64 bits from sides that are each below 2^31.
-inline bool fitsAllocationLimit(qint64 width, qint64 height, int bytesPerPixel)
-{
-    if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX)
-        return false;
-    // QImage itself refuses lines past INT_MAX bytes
-    if (width * bytesPerPixel > INT_MAX)
-        return false;
-    const qint64 limit = allocationLimitBytes();
-    if (limit == 0)
-        return true;
-    return width * height * bytesPerPixel <= limit;
 }
 
 } // namespace ImageLimits

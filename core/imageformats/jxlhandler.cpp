@@ -2,15 +2,16 @@
 
 #include <QColorSpace>
 #include <QIODevice>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QThread>
 #include <QVariant>
 
-
 #include <cstdlib>
 #include <new>
 
-#include "byteview.h"
+#include "bytes/bytereader.h"
+#include "bytes/imagealloc.h"
 #include "imagelimits.h"
 #include "jxllibrary.h"
 
@@ -87,9 +88,9 @@ bool JxlHandler::canRead(QIODevice *device)
     if (!device || !device->isReadable())
         return false;
     const QByteArray head = device->peek(sizeof kContainerSignature);
-    const ByteView view(head);
-    return view.equals(0, kCodestreamSignature, sizeof kCodestreamSignature)
-           || view.equals(0, kContainerSignature, sizeof kContainerSignature);
+    const ByteReader view(head);
+    return view.startsWith(kCodestreamSignature, sizeof kCodestreamSignature)
+           || view.startsWith(kContainerSignature, sizeof kContainerSignature);
 }
 
 bool JxlHandler::parse()
@@ -104,7 +105,7 @@ bool JxlHandler::parse()
         return false;
     }
 
-    m_budget.limit = quint64(ImageLimits::allocationLimitBytes()) * kDecoderBytesPerImageByte;
+    m_budget.limit = quint64(allocationLimitBytes()) * kDecoderBytesPerImageByte;
     m_lib = JxlLibrary::instance();
     if (!m_lib)
         return false;
@@ -141,7 +142,7 @@ bool JxlHandler::parse()
     qint64 width = m_info.xsize, height = m_info.ysize;
     if (m_info.orientation >= kFirstTransposingOrientation)
         std::swap(width, height);
-    if (!ImageLimits::fitsAllocationLimit(width, height, kBytesPerOutputPixel)) {
+    if (!fitsAllocationLimit(width, height, kBytesPerOutputPixel, kMaxAnyImageSide)) {
         qCWarning(lcJxl, "%lld x %lld image exceeds the allocation limit of %d MB", width, height,
                   QImageReader::allocationLimit());
         return false;
@@ -163,8 +164,8 @@ bool JxlHandler::read(QImage *image)
     const QImage::Format format = !hasAlpha             ? QImage::Format_RGBX8888
             : m_info.alpha_premultiplied ? QImage::Format_RGBA8888_Premultiplied
                                          : QImage::Format_RGBA8888;
-    QImage result;
-    if (!QImageIOHandler::allocateImage(m_size, format, &result)) {
+    QImage result = imageAlloc(m_size.width(), m_size.height(), format, kMaxAnyImageSide);
+    if (result.isNull()) {
         qCWarning(lcJxl, "cannot allocate a %d x %d image", m_size.width(), m_size.height());
         release();
         return false;

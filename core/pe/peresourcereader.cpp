@@ -100,8 +100,13 @@ private:
         QByteArray header;
         if (!m_file.readExact(start, kDirectoryHeaderSize, header))
             return entries;
+        // NumberOfNamedEntries at 12, NumberOfIdEntries at 14
         const ByteReader headerView(header);
-        const qint64 count = qint64(*headerView.u16le(12)) + qint64(*headerView.u16le(14));
+        const auto named = headerView.u16le(12);
+        const auto numbered = headerView.u16le(14);
+        if (!allRead(named, numbered))
+            return entries;
+        const qint64 count = qint64(*named) + qint64(*numbered);
         if (count == 0 || count > m_entryBudget)
             return entries;
         QByteArray block;
@@ -111,8 +116,12 @@ private:
         const ByteReader view(block);
         entries.reserve(qsizetype(count));
         for (qint64 i = 0; i < count; ++i) {
-            entries.append({*view.u32le(i * kDirectoryEntrySize),
-                            *view.u32le(i * kDirectoryEntrySize + 4)});
+            // Name (or ID), then OffsetToData
+            const auto nameField = view.u32le(i * kDirectoryEntrySize);
+            const auto offsetToData = view.u32le(i * kDirectoryEntrySize + 4);
+            if (!allRead(nameField, offsetToData))
+                break;
+            entries.append({*nameField, *offsetToData});
         }
         return entries;
     }
@@ -129,11 +138,16 @@ private:
         if (!m_file.readExact(m_root + qint64(languages.first().offsetToData), kDataEntrySize,
                               dataEntry))
             return;
+        // IMAGE_RESOURCE_DATA_ENTRY: OffsetToData (an RVA) at 0, Size at 4
         const ByteReader entryView(dataEntry);
-        const auto offset = mapRva(*entryView.u32le(0), m_sections);
+        const auto rva = entryView.u32le(0);
+        const auto sizeField = entryView.u32le(4);
+        if (!allRead(rva, sizeField))
+            return;
+        const auto offset = mapRva(*rva, m_sections);
         if (!offset)
             return;
-        const qint64 size = *entryView.u32le(4);
+        const qint64 size = *sizeField;
         // Cut at the end of the file, as a plain read there would be.
         const qint64 available = qMin(size, m_file.size() - qMin(*offset, m_file.size()));
         if (available > m_payloadBudget) {
@@ -167,13 +181,18 @@ private:
         QByteArray text;
         if (!m_file.readExact(start, 2, length))
             return IconResourceName::fromString(QString());
-        const qint64 characters = *ByteReader(length).u16le(0);
-        if (!m_file.readExact(start + 2, characters * 2, text))
+        const auto characters = ByteReader(length).u16le(0);
+        if (!characters || !m_file.readExact(start + 2, qint64(*characters) * 2, text))
             return IconResourceName::fromString(QString());
-        QString value(qsizetype(characters), Qt::Uninitialized);
+        QString value;
+        value.reserve(*characters);
         const ByteReader view(text);
-        for (qint64 i = 0; i < characters; ++i)
-            value[qsizetype(i)] = QChar(*view.u16le(i * 2));
+        for (qint64 i = 0; i < *characters; ++i) {
+            const auto unit = view.u16le(i * 2);
+            if (!unit)
+                break;
+            value.append(QChar(*unit));
+        }
         return IconResourceName::fromString(value);
     }
 
@@ -259,16 +278,24 @@ bool readIconResources(QIODevice& device, IconResourceSet& result)
         logTruncated();
         return false;
     }
-    const qint64 sectionCount = *ByteReader(fileHeader).u16le(2);
-    const qint64 optionalSize = *ByteReader(fileHeader).u16le(16);
-    const qint64 optionalStart = fileHeaderStart + kFileHeaderSize;
-
-    QByteArray magicBytes;
-    if (!file.readExact(optionalStart, 2, magicBytes)) {
+    const auto sectionField = ByteReader(fileHeader).u16le(2);
+    const auto optionalField = ByteReader(fileHeader).u16le(16);
+    if (!allRead(sectionField, optionalField)) {
         logTruncated();
         return false;
     }
-    const quint16 magic = *ByteReader(magicBytes).u16le(0);
+    const qint64 sectionCount = *sectionField;
+    const qint64 optionalSize = *optionalField;
+    const qint64 optionalStart = fileHeaderStart + kFileHeaderSize;
+
+    QByteArray magicBytes;
+    const auto magicField =
+        file.readExact(optionalStart, 2, magicBytes) ? ByteReader(magicBytes).u16le(0) : std::nullopt;
+    if (!magicField) {
+        logTruncated();
+        return false;
+    }
+    const quint16 magic = *magicField;
     OptionalLayout layout;
     if (magic == kPe32Magic) {
         layout = kPe32Layout;
@@ -310,9 +337,16 @@ bool readIconResources(QIODevice& device, IconResourceSet& result)
     QList<Section> sections;
     sections.reserve(qsizetype(sectionCount));
     for (qint64 i = 0; i < sectionCount; ++i) {
+        // VirtualSize at 8, VirtualAddress at 12, PointerToRawData at 20
         const qint64 at = i * kSectionHeaderSize;
-        sections.append({*tableView.u32le(at + 8), *tableView.u32le(at + 12),
-                         *tableView.u32le(at + 20)});
+        const auto virtualSize = tableView.u32le(at + 8);
+        const auto virtualAddress = tableView.u32le(at + 12);
+        const auto rawData = tableView.u32le(at + 20);
+        if (!allRead(virtualSize, virtualAddress, rawData)) {
+            logTruncated();
+            return false;
+        }
+        sections.append({*virtualSize, *virtualAddress, *rawData});
     }
 
     const auto root = mapRva(resourceRva, sections);

@@ -1,7 +1,6 @@
 #include "svgdocument.h"
 
 #include <QFile>
-#include <QImageReader>
 #include <QLibrary>
 #include <QtDebug>
 
@@ -9,6 +8,8 @@
 #undef signals
 #include <cairo.h>
 #include <librsvg/rsvg.h>
+
+#include "bytes/imagealloc.h"
 
 namespace {
 
@@ -175,15 +176,10 @@ QSizeF SvgDocument::size() const
 
 bool SvgDocument::render(int width, int height, QImage& out) const
 {
-    if (!d || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+    if (!d)
         return false;
-    const qint64 bytes = qint64(width) * height * 4;
-    const int limitMb = QImageReader::allocationLimit();
-    if (limitMb > 0 && bytes > qint64(limitMb) * 1024 * 1024)
-        return false;
-
     // Cairo's ARGB32 is Qt's ARGB32_Premultiplied, byte for byte (native-endian words).
-    QImage canvas(width, height, QImage::Format_ARGB32_Premultiplied);
+    QImage canvas = imageAlloc(width, height, QImage::Format_ARGB32_Premultiplied, kMaxSide);
     if (canvas.isNull())
         return false;
     canvas.fill(Qt::transparent);

@@ -15,7 +15,7 @@
 
 namespace IconRenderer {
 
-// The canvas of size index s (1, 2 or 4): side C = 300 s, icon side I = 256 s, margin
+// The canvas of size index s (1, 2 or 4; 3 and above give 4): side C = 300 s, icon side I = 256 s, margin
 // M = (C - I) / 2.
 struct CanvasGeometry
 {
@@ -30,6 +30,9 @@ struct CanvasGeometry
     // (M - 1, M - 1, I - 1, I - 1): the box of the container shape.
     QRect containerRect() const;
 };
+
+// The container shape (shape, radius) on containerRect().
+QPainterPath containerPath(const IconStyle& style, int sizeIndex);
 
 // The C x C container image (the background, when there is one) and its path.
 QImage drawContainer(const IconStyle& style, int sizeIndex, QPainterPath& containerPath);

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QSize>
 #include <QString>
 
 class QSettings;
@@ -56,4 +57,8 @@ struct IconStyle
     // Gives the font its pixel size (factor x badgeTextSize) and measures badgeText in it,
     // as a label fitted to the text would (badgeTextWidth, badgeTextHeight).
     void measureBadgeText();
+
+    // The size a QLabel showing text as plain text in font takes by adjustSize() (no frame,
+    // margin or indent), measured without a widget.
+    static QSize labelTextSize(const QFont& font, const QString& text);
 };

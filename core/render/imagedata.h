@@ -4,6 +4,7 @@
 // drawn (scaled by scale percent, then rotated by rotation degrees clockwise).
 
 #include <QImage>
+#include <QList>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -22,8 +23,27 @@ struct ImageData
     QString name() const { return QStringLiteral("Image%1").arg(id); }
 
     // Fits image into a canvas of side canvasSide (never enlarging): sets scale and
-    // displayImage, and rect's size at the current position.
+    // displayImage, and rect's size at the current position.  A null image gives 100 %
+    // and an empty display image.
     void fitInto(int canvasSide);
-    // displayImage from image, scale and rotation; rect keeps its top-left.
+    // displayImage from image, scale and rotation; rect keeps its top-left.  A scale of 0
+    // or below gives an empty display image and rect.  A scale whose display image would
+    // pass kMaxDisplayPixels is lowered to the largest that does not.
     void rebuildDisplayImage();
+
+    // The largest display image, before and after rotation: 64 megapixels (256 MB), room
+    // for a 4000 x 3000 photo at 100 % turned by 45 degrees (24.5 megapixels).
+    static constexpr qint64 kMaxDisplayPixels = qint64(64) << 20;
+
+    // image halved again and again (2 x 2 box average in 32-bit premultiplied form), the
+    // first entry half of image.  A scale at less than half the full size starts from the
+    // smallest of these that is still at least the size asked for, not from the whole
+    // photo.  Built on the first rebuild after image changes; copies of the object share
+    // them.
+    QList<QImage> halvings;
+    qint64 halvingsOf = 0; // cacheKey() of the image they were made from
+
+    // image scaled smoothly to size, through the halvings; what rebuildDisplayImage draws
+    // before rotating.
+    QImage scaledImage(const QSize& size);
 };

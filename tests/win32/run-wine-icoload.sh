@@ -13,37 +13,9 @@ cli=$1
 inputs=$2
 sizes=(16 24 32 48 64 128 256)
 
-skip() {
-    echo "SKIPPED: $*"
-    exit 77
-}
-cxx=$(command -v x86_64-w64-mingw32-g++-posix || command -v x86_64-w64-mingw32-g++ || true)
+source "$source_dir/tests/win32/wine-setup.sh"
 [ -n "$cxx" ] || skip "mingw-w64 is not installed"
-wine=$(command -v wine64 || true)
-[ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
-[ -z "$wine" ] && wine=$(command -v wine || true)
-[ -n "$wine" ] || skip "wine64 is not installed"
-wineserver=$(command -v wineserver || true)
-[ -z "$wineserver" ] && [ -x /usr/lib/wine/wineserver ] && wineserver=/usr/lib/wine/wineserver
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/glyphora-icoload.XXXXXX")
-export WINEPREFIX=$work/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export HOME=$work/home
-export WINELOADER=$wine
-mkdir -p "$HOME"
-cleanup() {
-    if [ -n "$wineserver" ] && [ -d "$WINEPREFIX" ]; then
-        "$wineserver" -k >/dev/null 2>&1 || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-winpath() {
-    local p=$1
-    echo "Z:${p//\//\\}"
-}
+start_wine glyphora-icoload
 
 "$cxx" -std=c++17 -O1 -g0 -Wall -Wextra -static -municode "$source_dir/tests/win32/icoload.cpp" \
     -luser32 -lgdi32 -o "$work/icoload.exe"

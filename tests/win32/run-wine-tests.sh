@@ -31,45 +31,12 @@ libraries=(shell32.dll comctl32.dll user32.dll comdlg32.dll)
 # Prefix creation takes 10-20 s; the checks themselves a few seconds.
 wine_timeout=300
 
-skip() {
-    echo "SKIPPED: $*"
-    exit 77
-}
-
-cxx=$(command -v x86_64-w64-mingw32-g++-posix || command -v x86_64-w64-mingw32-g++ || true)
+source "$source_dir/tests/win32/wine-setup.sh"
 cc=$(command -v x86_64-w64-mingw32-gcc-posix || command -v x86_64-w64-mingw32-gcc || true)
 windres=$(command -v x86_64-w64-mingw32-windres || true)
 [ -n "$cxx" ] && [ -n "$cc" ] && [ -n "$windres" ] \
     || skip "mingw-w64 (x86_64-w64-mingw32-g++, -gcc, -windres) is not installed"
-# Debian 12 installs the 64-bit loader as /usr/lib/wine/wine64; its /usr/bin/wine falls
-# back to it when there is no 32-bit wine.
-wine=$(command -v wine64 || true)
-[ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
-[ -z "$wine" ] && wine=$(command -v wine || true)
-[ -n "$wine" ] || skip "wine64 is not installed"
-wineserver=$(command -v wineserver || true)
-[ -z "$wineserver" ] && [ -x /usr/lib/wine/wineserver ] && wineserver=/usr/lib/wine/wineserver
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/glyphora-wine.XXXXXX")
-export WINEPREFIX=$work/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
-export HOME=$work/home                   # the prefix links its shell folders into $HOME
-export WINELOADER=$wine
-mkdir -p "$HOME"
-cleanup() {
-    if [ -n "$wineserver" ] && [ -d "$WINEPREFIX" ]; then
-        "$wineserver" -k >/dev/null 2>&1 || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# "/a/b" -> "Z:\a\b": wine maps the whole Unix tree to drive Z.
-winpath() {
-    local p=$1
-    echo "Z:${p//\//\\}"
-}
+start_wine glyphora-wine
 
 echo "== building with $cxx"
 fixture=$work/fixture
