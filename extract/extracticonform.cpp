@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QStandardItem>
 #include <QStandardItemModel>
 #include <QThreadPool>
@@ -39,6 +40,17 @@ QString imageResource(const char* name)
 bool hasIcoSuffix(const QString& path)
 {
     return QFileInfo(path).suffix().compare(QLatin1String("ico"), Qt::CaseInsensitive) == 0;
+}
+
+// Replaces path with bytes whole or not at all: a failed write leaves the old file as it was.
+bool saveBytes(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        qCritical().noquote() << "Error: Could not write" << path << "-" << file.errorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -413,7 +425,7 @@ void ExtractIconForm::exportToIcoSelected(bool)
         ok = exportFileGroupsAsIco(sourceFilePath, answer);
     else if (sourceIsIcoFile)
         // The list is the file itself: its own bytes are the icon.
-        ok = IcoAssembly::saveFile(answer, icoFileBytes);
+        ok = saveBytes(answer, icoFileBytes);
     else
         ok = exportModuleGroupAsIco(sourceFilePath, ExtractIconGlobal::IconResourceList.at(row).id, answer);
     if (ok)
