@@ -3,7 +3,6 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -15,6 +14,7 @@
 #include <cmath>
 
 #include "glyphoraform.h"
+#include "picture/picturetypes.h"
 #include "render/iconrenderer.h"
 
 Q_LOGGING_CATEGORY(lcCanvas, "glyphora.canvas", QtInfoMsg)
@@ -23,20 +23,6 @@ IconStyle iconStyle;
 QList<ImageData> imageDataList;
 
 namespace {
-
-// The canvas takes a narrower list than the drop frame: no svg, tif, heic, heif, avif or
-// jxl as extra objects.  Only the name decides; the file itself is not opened.
-bool isCanvasImageFile(const QString& path)
-{
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile())
-        return false;
-    static const QStringList suffixes = {
-        QStringLiteral("gif"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
-        QStringLiteral("png"), QStringLiteral("tiff"), QStringLiteral("webp"),
-    };
-    return suffixes.contains(info.suffix().toLower());
-}
 
 // Half away from zero, held inside the int range.
 int roundToInt(double value)
@@ -246,7 +232,7 @@ void GlyphoraWidget::dragEnterEvent(QDragEnterEvent* event)
 {
     const QMimeData* mime = event->mimeData();
     if (mime && mime->hasUrls() && !mime->urls().isEmpty()
-        && isCanvasImageFile(mime->urls().constFirst().toLocalFile()))
+        && PictureTypes::isCanvasPicture(mime->urls().constFirst().toLocalFile()))
         event->accept();
     else
         event->ignore();
@@ -267,7 +253,7 @@ void GlyphoraWidget::dropEvent(QDropEvent* event)
     bool added = false;
     for (const QUrl& url : mime->urls()) {
         const QString path = url.toLocalFile();
-        if (!isCanvasImageFile(path))
+        if (!PictureTypes::isCanvasPicture(path))
             continue;
         addObjectFromFile(path, point);
         added = true;

@@ -12,6 +12,7 @@
 #include "glyphoraform.h"
 #include "glyphorawidget.h"
 #include "render/iconstyle.h"
+#include "testfiles.h"
 
 class TestGlyphoraWidget : public QObject
 {
@@ -68,9 +69,7 @@ void TestGlyphoraWidget::initTestCase()
     picture("wide.png", QSize(600, 200), 0xff00ff00);
     for (const QString& name : {"a.PNG", "b.jpeg", "c.gif", "d.webp", "e.tiff", "f.JPG", "g.svg", "h.tif",
                                 "i.bmp", "j.heic", "k.png.txt", "broken.png"}) {
-        QFile f(file(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("only the name is looked at");
+        QVERIFY(writeFile(file(name), "only the name is looked at"));
     }
     QVERIFY(QDir(dir.path()).mkdir("folder.png"));
 }

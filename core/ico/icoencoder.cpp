@@ -84,9 +84,11 @@ QString writeReason(const QString& outputPath, const QString& error)
 }
 
 // Header, directory and payloads, written through QSaveFile so that a failure leaves
-// any old file as it was and no partial file behind.
+// any old file as it was and no partial file behind.  Each entry is logged first.
 bool writeFile(const QList<EncodedEntry>& entries, const QString& outputPath, QString* reason)
 {
+    for (const EncodedEntry& entry : entries)
+        logEncoded(entry);
     QList<IcoFile::Image> images;
     images.reserve(entries.size());
     for (const EncodedEntry& entry : entries) {
@@ -157,24 +159,26 @@ int encodeSplit(const QList<int>& sizes, MakeBitmapImage makeBitmapImage, MakePn
     return failed;
 }
 
-// The entries of a master scaled to every size; false, after its log line and with the
-// reason, when one cannot be encoded.
-bool encodeFromMaster(const QImage& master, QList<EncodedEntry>& entries, QString* reason)
+void warnIfNot256(const QImage& master)
 {
+    if (master.size() != QSize(kMasterSide, kMasterSide))
+        qWarning() << "Warning: Input image is not 256x256. Resizing will proceed, but results may vary.";
+}
+
+// The .ico of a master scaled to every size; false, after its log line and with the
+// reason, when an entry cannot be encoded or the file not written.
+bool writeFromMaster(const QImage& master, const QString& outputPath, QString* reason)
+{
+    warnIfNot256(master);
     auto fitted = [&](int size) { return fitToSquare(master, size); };
+    QList<EncodedEntry> entries;
     const int failed = encodeSplit(iconSizes(master.width()), fitted, fitted, entries);
     if (failed) {
         qCritical() << "Failed to encode image size" << failed << "to" << kindLabel(failed);
         setReason(reason, QStringLiteral("cannot encode the %1 x %1 image").arg(failed));
         return false;
     }
-    return true;
-}
-
-void warnIfNot256(const QImage& master)
-{
-    if (master.size() != QSize(kMasterSide, kMasterSide))
-        qWarning() << "Warning: Input image is not 256x256. Resizing will proceed, but results may vary.";
+    return writeFile(entries, outputPath, reason);
 }
 
 // An SVG rasterised afresh at every size.  The file is read once; the PNG entries (the
@@ -220,8 +224,6 @@ bool writeIcoFromSvg(const QString& sourcePath, const QString& outputPath, QStri
         return false;
     }
     warnIfNot256(master);
-    for (const EncodedEntry& entry : entries)
-        logEncoded(entry);
     return writeFile(entries, outputPath, reason);
 }
 
@@ -304,13 +306,7 @@ bool writeIcoFromImage(const QImage& master, const QString& outputPath)
         qCritical() << "Error: Failed to load source image";
         return false;
     }
-    warnIfNot256(master);
-    QList<EncodedEntry> entries;
-    if (!encodeFromMaster(master, entries, nullptr))
-        return false;
-    for (const EncodedEntry& entry : entries)
-        logEncoded(entry);
-    return writeFile(entries, outputPath, nullptr);
+    return writeFromMaster(master, outputPath, nullptr);
 }
 
 bool writeIcoFromSourceFile(const QString& sourcePath, const QString& outputPath, QString* reason)
@@ -329,13 +325,7 @@ bool writeIcoFromSourceFile(const QString& sourcePath, const QString& outputPath
         setReason(reason, readerReason.isEmpty() ? QStringLiteral("cannot decode the image") : readerReason);
         return false;
     }
-    warnIfNot256(master);
-    QList<EncodedEntry> entries;
-    if (!encodeFromMaster(master, entries, reason))
-        return false;
-    for (const EncodedEntry& entry : entries)
-        logEncoded(entry);
-    return writeFile(entries, outputPath, reason);
+    return writeFromMaster(master, outputPath, reason);
 }
 
 } // namespace IcoEncoder

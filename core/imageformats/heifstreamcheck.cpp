@@ -221,6 +221,19 @@ quint8 nalType(const ByteReader &nal)
     return (nal.byteAt(0) >> 1) & 0x3f;
 }
 
+// A NAL unit of an hvcC record or of sample data: an SPS widens *result to its picture
+// size.  False when an SPS is cut short; other units are passed over.
+bool takeSps(const ByteReader &nal, std::optional<FrameBound> *result)
+{
+    if (nalType(nal) != kNalSps)
+        return true;
+    const auto bound = parseSps(nal);
+    if (!bound)
+        return false;
+    *result = larger(*result, *bound);
+    return true;
+}
+
 // Whether width x height at 4 bytes a pixel fits factor times the limit, without the
 // product overflowing: each side may be as large as 2^32.
 bool fits(qint64 width, qint64 height, qint64 limitBytes, qint64 factor)
@@ -682,13 +695,9 @@ std::optional<FrameBound> hevcConfigFrameBound(const ByteReader &hvcC, bool *ok)
                 *ok = false;
                 return result;
             }
-            if (nalType(*nal) == kNalSps) {
-                const auto bound = parseSps(*nal);
-                if (!bound) {
-                    *ok = false;
-                    return result;
-                }
-                result = larger(result, *bound);
+            if (!takeSps(*nal, &result)) {
+                *ok = false;
+                return result;
             }
             pos += 2 + *length;
         }
@@ -713,13 +722,9 @@ std::optional<FrameBound> hevcSampleFrameBound(const ByteReader &data, int lengt
             *ok = false;
             return result;
         }
-        if (nalType(*nal) == kNalSps) {
-            const auto bound = parseSps(*nal);
-            if (!bound) {
-                *ok = false;
-                return result;
-            }
-            result = larger(result, *bound);
+        if (!takeSps(*nal, &result)) {
+            *ok = false;
+            return result;
         }
         pos += qint64(*length);
     }

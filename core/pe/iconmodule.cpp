@@ -146,10 +146,8 @@ IconModule::IconModule(const QString& path)
     const bool opened = open(path);
     if (opened && !iconGroupNames().isEmpty())
         return;
-    if (!QFileInfo(path).isFile())
-        return;
-    const QString mun = SystemResources::munPath(path);
-    if (mun.isEmpty() || QFileInfo(mun) == QFileInfo(path))
+    const QString mun = SystemResources::munFallback(path);
+    if (mun.isEmpty())
         return;
     auto library = std::move(m_source);
     if (open(mun) && !iconGroupNames().isEmpty())

@@ -24,13 +24,23 @@ QString munPath(const QString& libraryPath)
     return mun;
 }
 
+QString munFallback(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return QString();
+    const QString mun = munPath(path);
+    if (mun.isEmpty() || QFileInfo(mun) == QFileInfo(path))
+        return QString();
+    return mun;
+}
+
 bool readIconResourcesOrMun(const QString& path, IconResourceSet& result)
 {
     const bool ok = readIconResources(path, result);
-    if (!result.groups.isEmpty() || !QFileInfo(path).isFile())
+    if (!result.groups.isEmpty())
         return ok;
-    const QString mun = munPath(path);
-    if (mun.isEmpty() || QFileInfo(mun) == QFileInfo(path))
+    const QString mun = munFallback(path);
+    if (mun.isEmpty())
         return ok;
     IconResourceSet fromMun;
     if (!readIconResources(mun, fromMun))

@@ -14,6 +14,11 @@ namespace SystemResources {
 // exists, else empty.
 QString munPath(const QString& libraryPath);
 
+// The file to read instead of path when path holds no icon group of its own: its .mun,
+// when path is a file and that .mun exists and is another file; else empty.  The one
+// rule of the fallback, for the module loader layer (IconModule) and the PE reader.
+QString munFallback(const QString& path);
+
 // readIconResources on path; when that finds no icon group and the library's .mun
 // exists, the .mun's resources instead.
 bool readIconResourcesOrMun(const QString& path, IconResourceSet& result);

@@ -76,12 +76,21 @@ QImage ImageData::scaledImage(const QSize& size)
         }
     }
 
+    // A halving's pixel is a box of 2^k source pixels; area-averaging it again widens the
+    // filter by that box, which blurs when the box is close to a target pixel.  Twice the
+    // target keeps the box at most half a target pixel wide; when only the full image is
+    // that large, the smallest halving at least the target size keeps the notch quick.
     const QImage* from = &image;
+    const QImage* atLeastTarget = &image;
     for (const QImage& level : std::as_const(halvings)) {
         if (level.width() < size.width() || level.height() < size.height())
             break;
-        from = &level;
+        atLeastTarget = &level;
+        if (level.width() >= 2 * size.width() && level.height() >= 2 * size.height())
+            from = &level;
     }
+    if (from == &image)
+        from = atLeastTarget;
     return from->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
