@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
+#include <QImage>
 #include <QList>
 #include <QUrl>
 #include <QWidget>
@@ -43,7 +46,67 @@ private Q_SLOTS:
     void on_editButton_clicked();
     void on_backButton_clicked();
 
+    // Icon style: each stores its control's value in the program-wide style and repaints.
+    void on_shapeComboBox_currentIndexChanged(int index);
+    void on_radiusSpinBox_valueChanged(int arg1);
+    void on_backCheckBox_clicked();
+    void on_backStyleComboBox_currentIndexChanged(int index);
+    void on_backOrientationComboBox_currentIndexChanged(int index);
+    void on_ColorUpdated1(QColor color);
+    void on_ColorUpdated2(QColor color);
+    void on__3dEffectCheckBox_clicked();
+    void on_borderCheckBox_clicked();
+    void on_BorderColorUpdated(QColor color);
+    void on_borderWidthSpinBox_valueChanged(int arg1);
+    void on_glossyCheckBox_clicked();
+    void on_clipImageCheckBox_clicked();
+    void on_badgeCheckBox_clicked();
+    void on_badgeTextLineEdit_textChanged(const QString& arg1);
+    void on_BadgeTextColorUpdated(QColor color);
+    void on_badgeTextSizeSpinBox_valueChanged(int arg1);
+    void on_badgeFontComboBox_currentFontChanged(const QFont& f);
+    void on_BadgeBackColorUpdated(QColor color);
+    void on_BadgeBorderColorUpdated(QColor color);
+    void on_badgeLineWidthSpinBox_valueChanged(int arg1);
+    void on_badgeOrientationComboBox_currentIndexChanged(int index);
+    void on_badgePositionComboBox_currentIndexChanged(int index);
+
+    // Edit page: the objects, their list and controls, the canvas size and the output.
+    void on_goButton_clicked();
+    void on_exportImages(QList<int> LImageResolution);
+    void on_AddItem(int imageDataIndex, QImage image);
+    void on_ItemSelected(int imageDataIndex);
+    void on_itemMoved(int imageDataIndex);
+    void on_itemScaled(int imageDataIndex);
+    void on_itemRotated(int imageDataIndex);
+    void on_positionXSpinBox_valueChanged(int arg1);
+    void on_positionYSpinBox_valueChanged(int arg1);
+    void on_sizeSpinBox_valueChanged(int arg1);
+    void on_rotateSpinBox_valueChanged(int arg1);
+    void on_canvasSizeComboBox_currentIndexChanged(int index);
+    void on_ListWidget_itemSelectionChanged();
+    void on_ListWidget_itemMoved(int oldPos, int newPos);
+    void on_ListWidget_needToMoveitem(int oldPos, int newPos);
+    void on_upToolButton_clicked();
+    void on_downToolButton_clicked();
+    void on_deleteToolButton_clicked();
+    void on_helpButton_clicked();
+
 private:
+    void setUpEditPage();
+    void loadIconStyle();
+    void pushStyleIntoControls();
+    void refillBadgePositions();
+    void measureBadgeText();
+    void setObjectControlsVisible(bool visible);
+    void setRowButtons(int row);
+    // Moves the object of list row oldRow so that it sits under row newRow again: the
+    // list shows the objects in reverse drawing order.
+    void moveObjectForRows(int oldRow, int newRow);
+    void selectRowObject(int row);
+    void moveSelectedRow(int step);
+    void keepObjectsReachable();
+
     void openSourceFileDialog();
     void showSourcePreview(const QPixmap& preview);
     void showNoSource();

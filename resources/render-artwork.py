@@ -25,6 +25,7 @@ import tempfile
 ROOT = os.path.dirname(os.path.abspath(__file__))
 IMAGES = os.path.join(ROOT, "images")
 FLUENT = os.path.join(IMAGES, "fluent")
+DRAWN = os.path.join(IMAGES, "drawn")  # icons with no Fluent twin, drawn on the same 24 grid
 LOGO = os.path.join(ROOT, "logo")
 HICOLOR = os.path.join(ROOT, "linux", "hicolor")
 WINDOWS = os.path.join(ROOT, "windows")
@@ -59,6 +60,12 @@ TOOL_ICONS = [
     ("_playcircleWhite24.png", "play_circle_24_regular", 24, WHITE),
     ("_AddImageBlack256.png", "image_add_32_light", 256, BLACK),
     ("_AddImageWhite256.png", "image_add_32_light", 256, WHITE),
+    ("_UpBlack24.png", "chevron_left_48_regular@90", 24, BLACK),
+    ("_UpWhite24.png", "chevron_left_48_regular@90", 24, WHITE),
+    ("_DownBlack24.png", "chevron_left_48_regular@-90", 24, BLACK),
+    ("_DownWhite24.png", "chevron_left_48_regular@-90", 24, WHITE),
+    ("_DeleteBlack24.png", "delete_24", 24, BLACK),
+    ("_DeleteWhite24.png", "delete_24", 24, WHITE),
     # Extract Icon tab: the form's first icons, then the light, dark and disabled sets
     ("load_extractIcon.png", "folder_open_24_regular", 24, BLACK),
     ("_load_extractIconBlack.png", "folder_open_24_regular", 24, BLACK),
@@ -88,8 +95,20 @@ def run(*args):
 
 
 def fluent_svg(name):
-    with open(os.path.join(FLUENT, name + ".svg"), encoding="utf-8") as f:
-        return f.read()
+    """A Fluent icon by name; "name@deg" turns it about its centre (the up and down
+    arrows are the left chevron turned); names not in fluent/ are drawn here, in drawn/."""
+    name, _, degrees = name.partition("@")
+    path = os.path.join(FLUENT, name + ".svg")
+    if not os.path.exists(path):
+        path = os.path.join(DRAWN, name + ".svg")
+    with open(path, encoding="utf-8") as f:
+        svg = f.read()
+    if degrees:
+        half = int(re.search(r'viewBox="0 0 (\d+) \d+"', svg).group(1)) / 2
+        svg = re.sub(r"(<svg [^>]*>)(.*)(</svg>)",
+                     lambda m: '%s<g transform="rotate(%s %g %g)">%s</g>%s'
+                     % (m.group(1), degrees, half, half, m.group(2), m.group(3)), svg, flags=re.S)
+    return svg
 
 
 def recolour(svg, colour):
@@ -151,8 +170,10 @@ def import_fluent(package):
     if not os.path.isdir(icons):
         sys.exit("no icons/ folder in %s" % package)
     os.makedirs(FLUENT, exist_ok=True)
-    names = sorted({n for _, n, _, _ in TOOL_ICONS} | {n for _, n, _ in PLATE_ICONS})
+    names = sorted({n.partition("@")[0] for _, n, _, _ in TOOL_ICONS} | {n for _, n, _ in PLATE_ICONS})
     for name in names:
+        if os.path.exists(os.path.join(DRAWN, name + ".svg")):
+            continue
         shutil.copyfile(os.path.join(icons, name + ".svg"), os.path.join(FLUENT, name + ".svg"))
 
 

@@ -32,6 +32,8 @@ void TestResources::image_data()
         {"_EditBlack24.png", 24}, {"_EditWhite24.png", 24},
         {"_playcircleBlack24.png", 24}, {"_playcircleWhite24.png", 24},
         {"_AddImageBlack256.png", 256}, {"_AddImageWhite256.png", 256},
+        {"_UpBlack24.png", 24}, {"_UpWhite24.png", 24}, {"_DownBlack24.png", 24}, {"_DownWhite24.png", 24},
+        {"_DeleteBlack24.png", 24}, {"_DeleteWhite24.png", 24},
         {"load_extractIcon.png", 24}, {"_load_extractIconBlack.png", 24},
         {"_load_extractIconWhite.png", 24}, {"_load_extractIconGray.png", 24},
         {"export_extractIcon.png", 24}, {"_export_extractIcon.png", 24},
