@@ -8,6 +8,8 @@
 
 #include <optional>
 
+#include "ico/icongrouprecord.h"
+
 namespace Cli {
 
 // Exit statuses shared by every subcommand.
@@ -53,6 +55,17 @@ QString icoUsage();
 // glyphora-cli list FILE [--json]
 int runList(const QStringList& args);
 QString listUsage();
+// The icon groups of an .exe, .dll or .ico as list lists them, row n being records[n];
+// on failure the exit status, after one line naming the file.
+std::optional<int> loadGroups(const QString& command, const QString& input, QList<IconGroupRecord>& records);
+
+// glyphora-cli png FILE --group ROW --out-dir DIR [--name NAME]
+int runPng(const QStringList& args);
+QString pngUsage();
+
+// glyphora-cli compose DOC.glyphora -o OUT.ico | --png-dir DIR [--sizes LIST]
+int runCompose(const QStringList& args);
+QString composeUsage();
 
 // glyphora-cli extract FILE -o OUTPUT.ico
 int runExtract(const QStringList& args);

@@ -71,6 +71,28 @@ QString toText(const QList<IconGroupRecord>& records)
 
 } // namespace
 
+std::optional<int> loadGroups(const QString& command, const QString& input, QList<IconGroupRecord>& records)
+{
+    if (!QFileInfo(input).isFile()) {
+        printError(QStringLiteral("%1: %2: no such file").arg(command, input));
+        return kExitFailed;
+    }
+    if (isIcoFile(input)) {
+        if (!IconListing::loadIcoFile(input, records)) {
+            printError(QStringLiteral("%1: %2: cannot be opened").arg(command, input));
+            return kExitFailed;
+        }
+        if (records.isEmpty() || records.first().entries.isEmpty()) {
+            printError(QStringLiteral("%1: %2: no icon image could be read").arg(command, input));
+            return kExitFailed;
+        }
+    } else if (!IconListing::listFileIcons(input, records)) {
+        printError(QStringLiteral("%1: %2: not a readable executable or library").arg(command, input));
+        return kExitFailed;
+    }
+    return std::nullopt;
+}
+
 int runList(const QStringList& args)
 {
     const QCommandLineOption jsonOption(QStringLiteral("json"));
@@ -81,25 +103,9 @@ int runList(const QStringList& args)
     if (const auto status = takeOneFile(QStringLiteral("list"), parser, input))
         return *status;
     const bool json = parser.isSet(jsonOption);
-    if (!QFileInfo(input).isFile()) {
-        printError(QStringLiteral("list: %1: no such file").arg(input));
-        return kExitFailed;
-    }
-
     QList<IconGroupRecord> records;
-    if (isIcoFile(input)) {
-        if (!IconListing::loadIcoFile(input, records)) {
-            printError(QStringLiteral("list: %1: cannot be opened").arg(input));
-            return kExitFailed;
-        }
-        if (records.isEmpty() || records.first().entries.isEmpty()) {
-            printError(QStringLiteral("list: %1: no icon image could be read").arg(input));
-            return kExitFailed;
-        }
-    } else if (!IconListing::listFileIcons(input, records)) {
-        printError(QStringLiteral("list: %1: not a readable executable or library").arg(input));
-        return kExitFailed;
-    }
+    if (const auto status = loadGroups(QStringLiteral("list"), input, records))
+        return *status;
 
     const QByteArray out = json ? toJson(input, records).toJson(QJsonDocument::Indented)
                                 : toText(records).toUtf8();

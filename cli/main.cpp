@@ -3,6 +3,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <memory>
 
 #include <cstdio>
 
@@ -22,6 +25,8 @@ const Command kCommands[] = {
     {"ico", "make a multi-resolution .ico from a picture (ico --help lists the types)", Cli::runIco},
     {"list", "list the icon groups of an .exe, .dll or .ico", Cli::runList},
     {"extract", "write every icon group of an .exe or .dll as .ico files", Cli::runExtract},
+    {"png", "write the images of one icon group as PNG files", Cli::runPng},
+    {"compose", "render a saved composition (.glyphora) to an .ico or PNG files", Cli::runCompose},
 };
 
 bool quietFlag = false;
@@ -30,6 +35,10 @@ QtMessageHandler qtHandler = nullptr;
 void messageFilter(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (quietFlag && type != QtFatalMsg)
+        return;
+    // The offscreen platform of compose makes a runtime folder of its own when the
+    // session names none, and says so; nothing a user of this tool has to act on.
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
         return;
     if (qtHandler)
         qtHandler(type, context, message);
@@ -47,6 +56,8 @@ void printHelp()
     text += Cli::icoUsage();
     text += QLatin1Char('\n') + Cli::listUsage();
     text += QLatin1Char('\n') + Cli::extractUsage();
+    text += QLatin1Char('\n') + Cli::pngUsage();
+    text += QLatin1Char('\n') + Cli::composeUsage();
     std::fputs(qPrintable(text), stdout);
 }
 
@@ -80,8 +91,12 @@ int parseError(const QString& prefix, const QStringList& args, const QCommandLin
     const QString last = args.isEmpty() ? QString() : args.constLast();
     for (const QCommandLineOption& option : valueOptions) {
         for (const QString& name : option.names()) {
-            if (last == QLatin1Char('-') + name || last == QLatin1String("--") + name)
-                return Cli::usageError(prefix + QStringLiteral("%1 needs a file name").arg(last));
+            if (last == QLatin1Char('-') + name || last == QLatin1String("--") + name) {
+                const QString what = option.valueName() == QLatin1String("FILE") ? QStringLiteral("a file name")
+                    : option.valueName() == QLatin1String("DIR")                 ? QStringLiteral("a folder name")
+                                                                                 : QStringLiteral("a value");
+                return Cli::usageError(prefix + QStringLiteral("%1 needs %2").arg(last, what));
+            }
         }
     }
     for (const QString& arg : args) {
@@ -91,6 +106,18 @@ int parseError(const QString& prefix, const QStringList& args, const QCommandLin
             return Cli::usageError(prefix + QStringLiteral("unknown option '%1'").arg(arg));
     }
     return Cli::usageError(prefix + parser.errorText());
+}
+
+// The first word that is not an option: the command's name ("" for none).
+QByteArray commandName(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-')
+            return QByteArray(argv[i]);
+        if (QByteArray(argv[i]) == "--")
+            return i + 1 < argc ? QByteArray(argv[i + 1]) : QByteArray();
+    }
+    return QByteArray();
 }
 
 } // namespace
@@ -179,7 +206,18 @@ int main(int argc, char** argv)
 {
     // Install the filter before anything can log; it keeps Qt's own handler for the rest.
     qtHandler = qInstallMessageHandler(messageFilter);
-    QCoreApplication app(argc, argv);
+    // compose draws text and paths, which needs the fonts of a GUI application; it runs
+    // without a display on the offscreen platform.  The other commands start faster
+    // without one.
+    std::unique_ptr<QCoreApplication> application;
+    if (commandName(argc, argv) == "compose") {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QLatin1String(Cli::kProgramName));
     QCoreApplication::setApplicationVersion(KvGlobal::versionString());
 

@@ -18,6 +18,7 @@
 #include "exportpngdialog.h"
 #include "glyphorahelpdialog.h"
 #include "glyphorawidget.h"
+#include "ico/exportnames.h"
 #include "ico/icoencoder.h"
 #include "kvglobal.h"
 #include "picture/picturetypes.h"
@@ -126,12 +127,7 @@ void GlyphoraForm::updateThemeIcons()
 
 QString GlyphoraForm::proposedIconPath(const QString& folder, const QString& sourcePath)
 {
-    QString name = QFileInfo(sourcePath).fileName();
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0)
-        name.truncate(dot);
-    name += QStringLiteral(".ico");
-    return QDir::toNativeSeparators(QDir(folder).filePath(name));
+    return QDir::toNativeSeparators(QDir(folder).filePath(ExportNames::iconFileName(sourcePath)));
 }
 
 void GlyphoraForm::on_loadButton_clicked()

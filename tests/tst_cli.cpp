@@ -209,7 +209,7 @@ void TestCli::usageErrors_data()
     QTest::addColumn<QStringList>("args");
     const QString in = QStringLiteral("pic.png");
     QTest::newRow("nothing") << QStringList();
-    QTest::newRow("unknown command") << QStringList{QStringLiteral("png"), in};
+    QTest::newRow("unknown command") << QStringList{QStringLiteral("svg"), in};
     QTest::newRow("unknown global option") << QStringList{QStringLiteral("--fast"), QStringLiteral("ico"), in};
     QTest::newRow("ico alone") << QStringList{QStringLiteral("ico")};
     QTest::newRow("no output") << QStringList{QStringLiteral("ico"), in};

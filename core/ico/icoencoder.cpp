@@ -300,13 +300,14 @@ QImage fitToSquare(const QImage& image, int side)
     return square;
 }
 
-bool writeIcoFromImage(const QImage& master, const QString& outputPath)
+bool writeIcoFromImage(const QImage& master, const QString& outputPath, QString* reason)
 {
     if (master.isNull()) {
         qCritical() << "Error: Failed to load source image";
+        setReason(reason, QStringLiteral("no image to write"));
         return false;
     }
-    return writeFromMaster(master, outputPath, nullptr);
+    return writeFromMaster(master, outputPath, reason);
 }
 
 bool writeIcoFromSourceFile(const QString& sourcePath, const QString& outputPath, QString* reason)

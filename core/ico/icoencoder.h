@@ -33,8 +33,8 @@ QByteArray encodeDib(const QImage& image);
 QImage fitToSquare(const QImage& image, int side);
 
 // Writes the .ico of a composed master (every entry scaled down from it).  Silent apart
-// from the log; the old file stays when anything fails.
-bool writeIcoFromImage(const QImage& master, const QString& outputPath);
+// from the log; the old file stays when anything fails, and reason, when given, says why.
+bool writeIcoFromImage(const QImage& master, const QString& outputPath, QString* reason = nullptr);
 
 // Writes the .ico of a picture file: an SVG is rasterised afresh at every size, a raster
 // picture is scaled from a 256 master.  On failure returns false, leaves any old file as

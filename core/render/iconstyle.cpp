@@ -27,20 +27,23 @@ constexpr int kCanvasSizes = 3;        // 256x256, 512x512, 1024x1024
 
 // A combo box given an index past its entries shows none; the first entry is the
 // nearest thing it can show, so an unknown index falls back to 0.
-int comboIndex(const QSettings& settings, const QString& key, int fallback, int count)
+// The stored values, "Group/key" to value.
+using Values = QVariantMap;
+
+int comboIndex(const Values& settings, const QString& key, int fallback, int count)
 {
     const int value = settings.value(key, fallback).toInt();
     return value >= 0 && value < count ? value : 0;
 }
 
-int spinValue(const QSettings& settings, const QString& key, int fallback, int min, int max)
+int spinValue(const Values& settings, const QString& key, int fallback, int min, int max)
 {
     return std::clamp(settings.value(key, fallback).toInt(), min, max);
 }
 
 // Any form QColor::setNamedColor takes ("#rgb", "#rrggbb", "#aarrggbb", SVG names); a
 // string it cannot read keeps the first-run colour rather than an invalid one.
-QColor colorValue(const QSettings& settings, const QString& key, const QString& fallback)
+QColor colorValue(const Values& settings, const QString& key, const QString& fallback)
 {
     QColor color;
     color.setNamedColor(settings.value(key, fallback).toString());
@@ -53,90 +56,111 @@ QColor colorValue(const QSettings& settings, const QString& key, const QString& 
 
 } // namespace
 
+namespace {
+
+const QString kGroups[] = {QStringLiteral("Container"), QStringLiteral("Badge"), QStringLiteral("Canvas")};
+
+} // namespace
+
 void IconStyle::load(QSettings& settings)
 {
-    settings.beginGroup(QStringLiteral("Container"));
-    shape = comboIndex(settings, QStringLiteral("shape"), Rectangle, kShapes);
-    radius = spinValue(settings, QStringLiteral("radius"), 50, 0, kMaxRadius);
-    useBackground = settings.value(QStringLiteral("useBackground"), false).toBool();
-    backStyle = comboIndex(settings, QStringLiteral("backStyle"), Gradient, kBackStyles);
-    backOrientation = comboIndex(settings, QStringLiteral("backOrientation"), 0, kBackOrientations);
-    backColor1 = colorValue(settings, QStringLiteral("backColor1"), QStringLiteral("#FFFFFF"));
-    backColor2 = colorValue(settings, QStringLiteral("backColor2"), QStringLiteral("#FFF200"));
-    useBack3dEffect = settings.value(QStringLiteral("useBack3dEffect"), false).toBool();
-    useBorder = settings.value(QStringLiteral("useBorder"), true).toBool();
-    borderColor = colorValue(settings, QStringLiteral("borderColor"), QStringLiteral("#3282F6"));
-    borderWidth = spinValue(settings, QStringLiteral("borderWidth"), 5, 0, kMaxBorderWidth);
-    useGlossy = settings.value(QStringLiteral("useGlossy"), false).toBool();
-    clipImage = settings.value(QStringLiteral("clipImage"), true).toBool();
-    settings.endGroup();
+    Values values;
+    for (const QString& group : kGroups) {
+        settings.beginGroup(group);
+        const QStringList keys = settings.childKeys();
+        for (const QString& key : keys)
+            values.insert(group + QLatin1Char('/') + key, settings.value(key));
+        settings.endGroup();
+    }
+    load(values);
+}
 
-    settings.beginGroup(QStringLiteral("Badge"));
-    useBadge = settings.value(QStringLiteral("useBadge"), false).toBool();
-    badgeText = settings.value(QStringLiteral("badgeText"), QStringLiteral("50% OFF")).toString();
-    badgeTextColor = colorValue(settings, QStringLiteral("badgeTextColor"), QStringLiteral("#FFFFFF"));
-    badgeTextSize = spinValue(settings, QStringLiteral("badgeTextSize"), 18, kMinBadgeTextSize, kMaxBadgeTextSize);
-    const QString fontString = settings.value(QStringLiteral("badgeTextFont"), QString()).toString();
+void IconStyle::save(QSettings& settings) const
+{
+    const Values all = values();
+    for (auto it = all.constBegin(); it != all.constEnd(); ++it)
+        settings.setValue(it.key(), it.value());
+}
+
+void IconStyle::load(const QVariantMap& settings)
+{
+    const QString c = QStringLiteral("Container/");
+    shape = comboIndex(settings, c + QStringLiteral("shape"), Rectangle, kShapes);
+    radius = spinValue(settings, c + QStringLiteral("radius"), 50, 0, kMaxRadius);
+    useBackground = settings.value(c + QStringLiteral("useBackground"), false).toBool();
+    backStyle = comboIndex(settings, c + QStringLiteral("backStyle"), Gradient, kBackStyles);
+    backOrientation = comboIndex(settings, c + QStringLiteral("backOrientation"), 0, kBackOrientations);
+    backColor1 = colorValue(settings, c + QStringLiteral("backColor1"), QStringLiteral("#FFFFFF"));
+    backColor2 = colorValue(settings, c + QStringLiteral("backColor2"), QStringLiteral("#FFF200"));
+    useBack3dEffect = settings.value(c + QStringLiteral("useBack3dEffect"), false).toBool();
+    useBorder = settings.value(c + QStringLiteral("useBorder"), true).toBool();
+    borderColor = colorValue(settings, c + QStringLiteral("borderColor"), QStringLiteral("#3282F6"));
+    borderWidth = spinValue(settings, c + QStringLiteral("borderWidth"), 5, 0, kMaxBorderWidth);
+    useGlossy = settings.value(c + QStringLiteral("useGlossy"), false).toBool();
+    clipImage = settings.value(c + QStringLiteral("clipImage"), true).toBool();
+
+    const QString b = QStringLiteral("Badge/");
+    useBadge = settings.value(b + QStringLiteral("useBadge"), false).toBool();
+    badgeText = settings.value(b + QStringLiteral("badgeText"), QStringLiteral("50% OFF")).toString();
+    badgeTextColor = colorValue(settings, b + QStringLiteral("badgeTextColor"), QStringLiteral("#FFFFFF"));
+    badgeTextSize = spinValue(settings, b + QStringLiteral("badgeTextSize"), 18, kMinBadgeTextSize, kMaxBadgeTextSize);
+    const QString fontString = settings.value(b + QStringLiteral("badgeTextFont"), QString()).toString();
     badgeTextFont = QFont();
     if (!fontString.isEmpty() && !badgeTextFont.fromString(fontString))
         qCWarning(lcStyle) << "Not a font description, default font used:" << fontString;
     // The text size and font controls make the font bold as they are filled, so the
     // record holds the font the badge is drawn with from the start.
     badgeTextFont.setWeight(QFont::Bold);
-    badgeBackColor = colorValue(settings, QStringLiteral("badgeBackColor"), QStringLiteral("#EB3324"));
-    badgeBorderColor = colorValue(settings, QStringLiteral("badgeBorderColor"), QStringLiteral("#FFFFFF"));
-    badgeLineWidth = spinValue(settings, QStringLiteral("badgeLineWidth"), 3, 0, kMaxBadgeLineWidth);
-    badgeOrientation = comboIndex(settings, QStringLiteral("badgeOrientation"), Diagonal, kBadgeOrientations);
+    badgeBackColor = colorValue(settings, b + QStringLiteral("badgeBackColor"), QStringLiteral("#EB3324"));
+    badgeBorderColor = colorValue(settings, b + QStringLiteral("badgeBorderColor"), QStringLiteral("#FFFFFF"));
+    badgeLineWidth = spinValue(settings, b + QStringLiteral("badgeLineWidth"), 3, 0, kMaxBadgeLineWidth);
+    badgeOrientation = comboIndex(settings, b + QStringLiteral("badgeOrientation"), Diagonal, kBadgeOrientations);
     badgeOrientationHorizontal =
-        comboIndex(settings, QStringLiteral("badgeOrientationHorizontal"), 1, kHorizontalPositions);
-    badgeOrientationDiagonal = comboIndex(settings, QStringLiteral("badgeOrientationDiagonal"), 3, kDiagonalPositions);
-    settings.endGroup();
+        comboIndex(settings, b + QStringLiteral("badgeOrientationHorizontal"), 1, kHorizontalPositions);
+    badgeOrientationDiagonal =
+        comboIndex(settings, b + QStringLiteral("badgeOrientationDiagonal"), 3, kDiagonalPositions);
 
-    settings.beginGroup(QStringLiteral("Canvas"));
     // Stored as the size combo's index + 1.
-    canvasSize = comboIndex(settings, QStringLiteral("canvasSize"), 1, kCanvasSizes + 1);
+    canvasSize = comboIndex(settings, QStringLiteral("Canvas/canvasSize"), 1, kCanvasSizes + 1);
     if (canvasSize < 1)
         canvasSize = 1;
-    settings.endGroup();
 
     measureBadgeText();
 }
 
-void IconStyle::save(QSettings& settings) const
+QVariantMap IconStyle::values() const
 {
-    settings.beginGroup(QStringLiteral("Container"));
-    settings.setValue(QStringLiteral("shape"), shape);
-    settings.setValue(QStringLiteral("radius"), radius);
-    settings.setValue(QStringLiteral("useBackground"), useBackground);
-    settings.setValue(QStringLiteral("backStyle"), backStyle);
-    settings.setValue(QStringLiteral("backOrientation"), backOrientation);
-    settings.setValue(QStringLiteral("backColor1"), backColor1.name());
-    settings.setValue(QStringLiteral("backColor2"), backColor2.name());
-    settings.setValue(QStringLiteral("useBack3dEffect"), useBack3dEffect);
-    settings.setValue(QStringLiteral("useBorder"), useBorder);
-    settings.setValue(QStringLiteral("borderColor"), borderColor.name());
-    settings.setValue(QStringLiteral("borderWidth"), borderWidth);
-    settings.setValue(QStringLiteral("useGlossy"), useGlossy);
-    settings.setValue(QStringLiteral("clipImage"), clipImage);
-    settings.endGroup();
+    Values v;
+    const QString c = QStringLiteral("Container/");
+    v.insert(c + QStringLiteral("shape"), shape);
+    v.insert(c + QStringLiteral("radius"), radius);
+    v.insert(c + QStringLiteral("useBackground"), useBackground);
+    v.insert(c + QStringLiteral("backStyle"), backStyle);
+    v.insert(c + QStringLiteral("backOrientation"), backOrientation);
+    v.insert(c + QStringLiteral("backColor1"), backColor1.name());
+    v.insert(c + QStringLiteral("backColor2"), backColor2.name());
+    v.insert(c + QStringLiteral("useBack3dEffect"), useBack3dEffect);
+    v.insert(c + QStringLiteral("useBorder"), useBorder);
+    v.insert(c + QStringLiteral("borderColor"), borderColor.name());
+    v.insert(c + QStringLiteral("borderWidth"), borderWidth);
+    v.insert(c + QStringLiteral("useGlossy"), useGlossy);
+    v.insert(c + QStringLiteral("clipImage"), clipImage);
 
-    settings.beginGroup(QStringLiteral("Badge"));
-    settings.setValue(QStringLiteral("useBadge"), useBadge);
-    settings.setValue(QStringLiteral("badgeText"), badgeText);
-    settings.setValue(QStringLiteral("badgeTextColor"), badgeTextColor.name());
-    settings.setValue(QStringLiteral("badgeTextSize"), badgeTextSize);
-    settings.setValue(QStringLiteral("badgeTextFont"), badgeTextFont.toString());
-    settings.setValue(QStringLiteral("badgeBackColor"), badgeBackColor.name());
-    settings.setValue(QStringLiteral("badgeBorderColor"), badgeBorderColor.name());
-    settings.setValue(QStringLiteral("badgeLineWidth"), badgeLineWidth);
-    settings.setValue(QStringLiteral("badgeOrientation"), badgeOrientation);
-    settings.setValue(QStringLiteral("badgeOrientationHorizontal"), badgeOrientationHorizontal);
-    settings.setValue(QStringLiteral("badgeOrientationDiagonal"), badgeOrientationDiagonal);
-    settings.endGroup();
+    const QString b = QStringLiteral("Badge/");
+    v.insert(b + QStringLiteral("useBadge"), useBadge);
+    v.insert(b + QStringLiteral("badgeText"), badgeText);
+    v.insert(b + QStringLiteral("badgeTextColor"), badgeTextColor.name());
+    v.insert(b + QStringLiteral("badgeTextSize"), badgeTextSize);
+    v.insert(b + QStringLiteral("badgeTextFont"), badgeTextFont.toString());
+    v.insert(b + QStringLiteral("badgeBackColor"), badgeBackColor.name());
+    v.insert(b + QStringLiteral("badgeBorderColor"), badgeBorderColor.name());
+    v.insert(b + QStringLiteral("badgeLineWidth"), badgeLineWidth);
+    v.insert(b + QStringLiteral("badgeOrientation"), badgeOrientation);
+    v.insert(b + QStringLiteral("badgeOrientationHorizontal"), badgeOrientationHorizontal);
+    v.insert(b + QStringLiteral("badgeOrientationDiagonal"), badgeOrientationDiagonal);
 
-    settings.beginGroup(QStringLiteral("Canvas"));
-    settings.setValue(QStringLiteral("canvasSize"), canvasSize);
-    settings.endGroup();
+    v.insert(QStringLiteral("Canvas/canvasSize"), canvasSize);
+    return v;
 }
 
 int IconStyle::textSizeFactor() const

@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QSize>
 #include <QString>
+#include <QVariantMap>
 
 class QSettings;
 
@@ -53,6 +54,12 @@ struct IconStyle
     void load(QSettings& settings);
     // Writes every key: colours as "#rrggbb", the font as QFont::toString().
     void save(QSettings& settings) const;
+
+    // The same keys and forms as a map, "Group/key" to value ("Container/shape" -> 0),
+    // for a composition document that carries the style with it.  Loading from a map
+    // clamps and falls back exactly as loading from the settings does.
+    void load(const QVariantMap& values);
+    QVariantMap values() const;
 
     // 1, 2 or 4 for canvasSize 1, 2 or 3: the scale of the badge text.
     int textSizeFactor() const;

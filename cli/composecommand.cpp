@@ -1,0 +1,121 @@
+// glyphora-cli compose DOC.glyphora -o OUT.ico | --png-dir DIR [--sizes 16,32,...]: a
+// saved composition rendered as the edit page's "Go" writes it.
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "clicommand.h"
+#include "ico/exportnames.h"
+#include "ico/icoencoder.h"
+#include "render/compositiondocument.h"
+#include "render/iconrenderer.h"
+#include "render/pngexport.h"
+
+namespace Cli {
+
+QString composeUsage()
+{
+    return QStringLiteral(
+        "Usage: glyphora-cli compose DOC.glyphora -o OUTPUT.ico\n"
+        "       glyphora-cli compose DOC.glyphora --png-dir DIR [--sizes 16,32,48,256]\n"
+        "  Renders a composition saved by the Create tab (\"Save Composition...\"): the\n"
+        "  container, background, effects, image objects and badge, at the canvas size the\n"
+        "  document names.  With -o the icon is written as \"Go\" writes it for Windows:\n"
+        "  16, 24, 32, 48, 64, 128 (32-bit bitmaps), 256 and, from the 512 and 1024 canvas,\n"
+        "  512 and 1024 (PNG).  With --png-dir one PNG file per size, NxN.png, the render\n"
+        "  scaled smoothly.  Pictures are found relative to the document.\n"
+        "  -o, --output FILE  the icon file to write\n"
+        "  --png-dir DIR      the folder of the PNG files (made when missing)\n"
+        "  --sizes LIST       the PNG sizes, comma-separated, 1 to %1 (default 16,32,48,256)\n"
+        "  -q, --quiet        print no log lines\n")
+        .arg(PngExport::kMaxComposedSide);
+}
+
+namespace {
+
+// "16,32,48" as sizes; a usage error names the first word that is not a size.
+std::optional<int> parseSizes(const QString& text, QList<int>& sizes)
+{
+    for (const QString& word : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int size = word.trimmed().toInt(&ok);
+        if (!ok || size < 1 || size > PngExport::kMaxComposedSide)
+            return usageError(QStringLiteral("compose: '%1' is not a size from 1 to %2")
+                                  .arg(word, QString::number(PngExport::kMaxComposedSide)));
+        if (!sizes.contains(size))
+            sizes.append(size);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int runCompose(const QStringList& args)
+{
+    const QCommandLineOption outputOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                          QStringLiteral("FILE"));
+    const QCommandLineOption pngDirOption(QStringLiteral("png-dir"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption sizesOption(QStringLiteral("sizes"), QString(), QStringLiteral("LIST"));
+    QCommandLineParser parser;
+    if (const auto status = parseCommand(QStringLiteral("compose"), args, composeUsage(),
+                                         {outputOption, pngDirOption, sizesOption}, parser))
+        return *status;
+    QString input;
+    if (const auto status = takeOneFile(QStringLiteral("compose"), parser, input))
+        return *status;
+    const QStringList outputs = parser.values(outputOption);
+    const QStringList pngDirs = parser.values(pngDirOption);
+    if (outputs.size() + pngDirs.size() != 1)
+        return usageError(QStringLiteral("compose: give one of -o OUTPUT.ico and --png-dir DIR"));
+    const QString output = outputs.isEmpty() ? QString() : outputs.constFirst();
+    const QString pngDir = pngDirs.isEmpty() ? QString() : pngDirs.constFirst();
+    if (outputs.size() == 1 && output.isEmpty())
+        return usageError(QStringLiteral("compose: no output given (-o OUTPUT.ico)"));
+    if (pngDirs.size() == 1 && pngDir.isEmpty())
+        return usageError(QStringLiteral("compose: no folder given (--png-dir DIR)"));
+    if (parser.isSet(sizesOption) && pngDir.isEmpty())
+        return usageError(QStringLiteral("compose: --sizes goes with --png-dir"));
+    QList<int> sizes;
+    if (parser.isSet(sizesOption)) {
+        if (const auto status = parseSizes(parser.values(sizesOption).join(QLatin1Char(',')), sizes))
+            return *status;
+    } else {
+        sizes = {16, 32, 48, 256};
+    }
+
+    CompositionDocument document;
+    QString error;
+    if (!document.load(input, &error)) {
+        printError(QStringLiteral("compose: %1: %2").arg(input, error));
+        return kExitFailed;
+    }
+    const QImage render = IconRenderer::renderOutput(document.style, document.style.canvasSize, document.objects);
+    if (render.isNull()) {
+        printError(QStringLiteral("compose: %1: the composition could not be drawn").arg(input));
+        return kExitFailed;
+    }
+
+    if (!output.isEmpty()) {
+        if (!IcoEncoder::writeIcoFromImage(render, output, &error)) {
+            printError(QStringLiteral("compose: %1: %2").arg(input, error));
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+
+    if (!QFileInfo(pngDir).isDir() && !QDir().mkpath(pngDir)) {
+        printError(QStringLiteral("compose: %1: the folder cannot be made").arg(pngDir));
+        return kExitFailed;
+    }
+    int status = kExitOk;
+    for (const int size : std::as_const(sizes)) {
+        const QString path = QDir(pngDir).filePath(ExportNames::composedPngFileName(size));
+        if (!PngExport::writePng(PngExport::composedAtSize(render, size), path, &error)) {
+            printError(QStringLiteral("compose: %1").arg(error));
+            status = kExitFailed;
+        }
+    }
+    return status;
+}
+
+} // namespace Cli

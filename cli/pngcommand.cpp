@@ -1,0 +1,107 @@
+// glyphora-cli png FILE --group ROW --out-dir DIR [--name NAME]: the images of one
+// listed icon group as PNG files, named as the Extract tab's "Export Icon to PNG" dialog
+// names them.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+#include "clicommand.h"
+#include "ico/exportnames.h"
+#include "render/pngexport.h"
+
+namespace Cli {
+
+QString pngUsage()
+{
+    return QStringLiteral(
+        "Usage: glyphora-cli png FILE --group ROW --out-dir DIR [--name NAME]\n"
+        "  Writes every image of one icon group of an .exe, .dll or .ico (ROW as\n"
+        "  'glyphora-cli list FILE' numbers the groups) as a PNG file in DIR, named\n"
+        "  NAME_WxW_Dbits.png (W the width, D the bits per pixel), as the Extract tab's\n"
+        "  export to PNG names them.  Two images that would get the same name are an\n"
+        "  error, and then nothing is written.\n"
+        "  --group ROW        the group's row, from 0\n"
+        "  --out-dir DIR      the folder of the PNG files (made when missing)\n"
+        "  --name NAME        the start of each file name (default: the group's id)\n"
+        "  -q, --quiet        print no log lines\n");
+}
+
+int runPng(const QStringList& args)
+{
+    const QCommandLineOption groupOption(QStringLiteral("group"), QString(), QStringLiteral("ROW"));
+    const QCommandLineOption outDirOption(QStringLiteral("out-dir"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption nameOption(QStringLiteral("name"), QString(), QStringLiteral("NAME"));
+    QCommandLineParser parser;
+    if (const auto status = parseCommand(QStringLiteral("png"), args, pngUsage(),
+                                         {groupOption, outDirOption, nameOption}, parser))
+        return *status;
+    QString input;
+    if (const auto status = takeOneFile(QStringLiteral("png"), parser, input))
+        return *status;
+    for (const QCommandLineOption* option : {&groupOption, &outDirOption, &nameOption}) {
+        if (parser.values(*option).size() > 1)
+            return usageError(QStringLiteral("png: --%1 given more than once").arg(option->names().constFirst()));
+    }
+    bool ok = false;
+    const int row = parser.value(groupOption).toInt(&ok);
+    if (!parser.isSet(groupOption) || !ok || row < 0)
+        return usageError(QStringLiteral("png: --group needs a row number from 0"));
+    const QString outDir = parser.value(outDirOption);
+    if (outDir.isEmpty())
+        return usageError(QStringLiteral("png: no folder given (--out-dir DIR)"));
+    // The name starts a file name in DIR: a path would write somewhere else.
+    const QString givenName = parser.value(nameOption);
+    if (givenName.contains(QLatin1Char('/')) || givenName.contains(QLatin1Char('\\')))
+        return usageError(QStringLiteral("png: --name '%1' is a path, not a name").arg(givenName));
+
+    QList<IconGroupRecord> records;
+    if (const auto status = loadGroups(QStringLiteral("png"), input, records))
+        return *status;
+    if (row >= records.size()) {
+        printError(QStringLiteral("png: %1: no group at row %2 (%3 groups)").arg(input).arg(row).arg(records.size()));
+        return kExitFailed;
+    }
+    const IconGroupRecord& record = records.at(row);
+    if (record.id < 0 || record.entries.isEmpty()) {
+        printError(QStringLiteral("png: %1: the group at row %2 holds no image").arg(input).arg(row));
+        return kExitFailed;
+    }
+    const QString name = parser.isSet(nameOption) ? givenName : QString::number(record.id);
+
+    // The dialog lists the images last first and writes them from the top, so a later
+    // image of the same size and depth would replace an earlier one: refuse that here.
+    QList<QString> paths;
+    QHash<QString, int> seen;
+    for (int i = record.entries.size() - 1; i >= 0; --i) {
+        const IconImageEntry& entry = record.entries.at(i);
+        const QString file = ExportNames::groupPngFileName(name, entry.width, entry.depth);
+        if (seen.contains(file)) {
+            printError(QStringLiteral("png: %1: images %2 and %3 of row %4 would both be written to %5; nothing "
+                                      "written")
+                           .arg(input)
+                           .arg(i)
+                           .arg(seen.value(file))
+                           .arg(row)
+                           .arg(file));
+            return kExitFailed;
+        }
+        seen.insert(file, i);
+        paths.append(QDir(outDir).filePath(file));
+    }
+    if (!QFileInfo(outDir).isDir() && !QDir().mkpath(outDir)) {
+        printError(QStringLiteral("png: %1: the folder cannot be made").arg(outDir));
+        return kExitFailed;
+    }
+    int status = kExitOk;
+    for (int i = record.entries.size() - 1, n = 0; i >= 0; --i, ++n) {
+        QString error;
+        if (!PngExport::writePng(record.entries.at(i).image, paths.at(n), &error)) {
+            printError(QStringLiteral("png: %1").arg(error));
+            status = kExitFailed;
+        }
+    }
+    return status;
+}
+
+} // namespace Cli
