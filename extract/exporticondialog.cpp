@@ -1,0 +1,125 @@
+#include "exporticondialog.h"
+#include "ui_exporticondialog.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QImageWriter>
+#include <QListWidgetItem>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QUrl>
+#include <QtDebug>
+
+#include "extracticonform.h"
+#include "kvglobal.h"
+
+ExportIconDialog::ExportIconDialog(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::ExportIconDialog)
+{
+    ui->setupUi(this);
+
+    QString value;
+    if (KvGlobal::readRegistryString(KvGlobal::CurrentUser, ExtractIconForm::registryKey(),
+                                     QStringLiteral("exportIconPath"), value))
+        exportPath = QDir::toNativeSeparators(value);
+    else
+        exportPath = KvGlobal::documentsFolder();
+}
+
+ExportIconDialog::~ExportIconDialog()
+{
+    // Saved on every close, so a folder chosen for a failed export still comes back.
+    KvGlobal::writeRegistryString(KvGlobal::CurrentUser, ExtractIconForm::registryKey(),
+                                  QStringLiteral("exportIconPath"), exportPath);
+    delete ui;
+}
+
+QString ExportIconDialog::pngFileName(const QString& name, const IconImageEntry& entry)
+{
+    return QStringLiteral("%1_%2x%2_%3bits.png").arg(name).arg(entry.width).arg(entry.depth);
+}
+
+void ExportIconDialog::fillList()
+{
+    ui->nameLineEdit->setText(QString::number(iconId));
+    for (const IconImageEntry& entry : qAsConst(entries)) {
+        auto* item = new QListWidgetItem(
+            QIcon(QPixmap::fromImage(entry.image)),
+            QStringLiteral("%1x%1 %2 bits").arg(entry.width).arg(entry.depth));
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+        // Each row goes on top: the list shows the group's last image first.
+        ui->listWidget->insertItem(0, item);
+    }
+}
+
+void ExportIconDialog::setAllChecked(Qt::CheckState state)
+{
+    for (int row = 0; row < ui->listWidget->count(); ++row)
+        ui->listWidget->item(row)->setCheckState(state);
+}
+
+void ExportIconDialog::on_checkAllButton_clicked()
+{
+    setAllChecked(Qt::Checked);
+}
+
+void ExportIconDialog::on_uncheckAllButton_clicked()
+{
+    setAllChecked(Qt::Unchecked);
+}
+
+void ExportIconDialog::on_cancelButton_clicked()
+{
+    deleteLater();
+}
+
+void ExportIconDialog::on_exportPngButton_clicked()
+{
+    const QString folder = KvGlobal::browseForFolder(exportPath, tr("Select folder ..."));
+    if (folder.isEmpty() || !QDir(folder).exists())
+        return;
+    exportPath = QDir::toNativeSeparators(folder);
+
+    const int count = entries.size();
+    bool written = false;
+    for (int row = 0; row < ui->listWidget->count() && row < count; ++row) {
+        if (ui->listWidget->item(row)->checkState() != Qt::Checked)
+            continue;
+        const QString name = ui->nameLineEdit->text();
+        const IconImageEntry& entry = entries.at(count - 1 - row);
+        const QString path = QDir::toNativeSeparators(QDir(folder).filePath(pngFileName(name, entry)));
+
+        // Through a QSaveFile: a failed write leaves neither a half-written file nor a
+        // damaged copy of one that was there before.
+        QSaveFile file(path);
+        bool ok = file.open(QIODevice::WriteOnly);
+        if (ok) {
+            QImageWriter writer(&file, "PNG");
+            writer.setOptimizedWrite(true);
+            writer.setProgressiveScanWrite(true);
+            ok = writer.write(entry.image) && file.commit();
+        }
+        if (!ok) {
+            qDebug().noquote() << "Cannot overwrite: " << path;
+            continue;
+        }
+        written = true;
+    }
+
+    if (written) {
+        QMessageBox box;
+        box.setIcon(QMessageBox::Information);
+        box.setWindowTitle(tr("Extract Icon"));
+        box.setText(tr("The Icon file have been successfully exported."));
+        box.setStandardButtons(QMessageBox::Ok);
+        QPushButton* openFolder = box.addButton(tr("Open Folder"), QMessageBox::ActionRole);
+        box.exec();
+        if (box.clickedButton() == openFolder)
+            QDesktopServices::openUrl(QUrl::fromLocalFile(exportPath));
+    }
+    deleteLater();
+}
