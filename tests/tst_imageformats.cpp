@@ -555,6 +555,12 @@ void tst_ImageFormats::streamStatesMore_data()
             << ImageFixtures::heifWithStreamSizes(Codec::Hevc, ispe, {huge, honest}) << true;
     QTest::newRow("hevc two SPS, the huge one last")
             << ImageFixtures::heifWithStreamSizes(Codec::Hevc, ispe, {honest, huge}) << true;
+    // several headers in one record: the largest decides, wherever it stands
+    const StreamSize large{30000, 30000};
+    QTest::newRow("av1 two sequence headers, the large one last")
+            << ImageFixtures::heifWithStreamSizes(Codec::Av1, ispe, {honest, large}) << true;
+    QTest::newRow("av1 two honest sequence headers")
+            << ImageFixtures::heifWithStreamSizes(Codec::Av1, ispe, {honest, honest}) << false;
 }
 
 void tst_ImageFormats::streamStatesMore()
