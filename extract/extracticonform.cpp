@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QtDebug>
+#include <QtMath>
 
 #include "exporticondialog.h"
 #include "extracticonlistview.h"
@@ -185,10 +186,24 @@ void ExtractIconForm::onTimeout()
     connect(initialLoadWatcher, SIGNAL(finished()), this, SLOT(onInitialLoadDone()));
     // The task reads files and decodes images only; its result comes back to this
     // thread through the watcher's queued signal, and only here touches the list.
-    initialLoadWatcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), &runInitialLoad, candidates));
+    // The list's images are scaled there too, at the screen's pixels per icon pixel.
+    const int listSide = qCeil(kListIconSide * devicePixelRatioF());
+    initialLoadWatcher->setFuture(
+        QtConcurrent::run(QThreadPool::globalInstance(), &runInitialLoad, candidates, listSide));
 }
 
-ExtractIconForm::InitialLoad ExtractIconForm::runInitialLoad(const QList<QPair<int, QString>>& candidates)
+QImage ExtractIconForm::listImage(const QImage& image, int side)
+{
+    if (image.isNull())
+        return image;
+    const QImage fitted = image.width() > side || image.height() > side
+        ? image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+        : image;
+    return fitted.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+ExtractIconForm::InitialLoad ExtractIconForm::runInitialLoad(const QList<QPair<int, QString>>& candidates,
+                                                             int listSide)
 {
     InitialLoad load;
     if (!candidates.isEmpty()) {
@@ -206,6 +221,11 @@ ExtractIconForm::InitialLoad ExtractIconForm::runInitialLoad(const QList<QPair<i
         load.records = std::move(records);
         break;
     }
+    // What the GUI thread would otherwise do for every item at once when the records
+    // arrive: scale the best image to the list's size and premultiply it.
+    load.listImages.reserve(load.records.size());
+    for (const IconGroupRecord& record : qAsConst(load.records))
+        load.listImages.append(listImage(record.image, listSide));
     return load;
 }
 
@@ -224,7 +244,7 @@ void ExtractIconForm::onInitialLoadDone()
     clearIcons();
     showSourcePath(load.path.isEmpty() ? libraryNames().constFirst() : load.path);
     ExtractIconGlobal::IconResourceList = std::move(load.records);
-    appendNewItems();
+    appendNewItems(load.listImages);
     sourceIsParsedFile = false;
     sourceIsIcoFile = false;
     sourceFilePath = load.path;
@@ -296,14 +316,15 @@ void ExtractIconForm::clearIcons()
     updateThemeIcons();
 }
 
-void ExtractIconForm::appendNewItems()
+void ExtractIconForm::appendNewItems(const QList<QImage>& listImages)
 {
     const QList<IconGroupRecord>& records = ExtractIconGlobal::IconResourceList;
     QList<QStandardItem*> items;
     items.reserve(records.size() - shownCount);
     for (int row = shownCount; row < records.size(); ++row) {
         const IconGroupRecord& record = records.at(row);
-        auto* item = new QStandardItem(QIcon(QPixmap::fromImage(record.image)), QString::number(record.id));
+        const QImage& image = row < listImages.size() ? listImages.at(row) : record.image;
+        auto* item = new QStandardItem(QIcon(QPixmap::fromImage(image)), QString::number(record.id));
         item->setData(tr("Icon %1").arg(record.id), Qt::AccessibleTextRole);
         items.append(item);
     }

@@ -51,10 +51,14 @@ public:
         int libraryIndex = 0;  // into libraryNames(): the entry to check
         QString path;          // the library listed (or, when none had icons, imageres.dll's)
         QList<IconGroupRecord> records;
+        QList<QImage> listImages;  // each record's image as the list shows it
     };
     // The initial load's work, run off the GUI thread: the first library of candidates
-    // (index into libraryNames(), path) that exists and has icon groups.
-    static InitialLoad runInitialLoad(const QList<QPair<int, QString>>& candidates);
+    // (index into libraryNames(), path) that exists and has icon groups, with its list
+    // images made at listSide pixels.
+    static InitialLoad runInitialLoad(const QList<QPair<int, QString>>& candidates, int listSide);
+    // image made no larger than side x side, premultiplied, as the list draws it.
+    static QImage listImage(const QImage& image, int side);
 
 Q_SIGNALS:
     // The initial load's records are in the list.
@@ -83,7 +87,8 @@ private:
     void buildLibraryMenu();
     void buildExportMenu();
     void clearIcons();
-    void appendNewItems();
+    // listImages, when given, hold the list's image of each record by row.
+    void appendNewItems(const QList<QImage>& listImages = {});
     void showSourcePath(const QString& path);
     void setCurrentLibraryAction(QAction* action);
     void openExportDialog(int row);

@@ -120,6 +120,21 @@ bool loadIconLibrary(const QString& path, QList<IconGroupRecord>& records)
     if (!ok)
         return false;
     DecodeBudget budget(QFileInfo(module.resourcePath()).size());
+
+    // The walk through the module, in order and on this thread; the decoding of the
+    // payloads it admits is spread over the cores; the images join their records in walk
+    // order, so each record is the one a decode one by one would give.
+    struct Pending
+    {
+        qsizetype record;
+        QByteArray payload;
+        int width;
+        int height;
+        quint16 iconId;
+        QImage image;
+    };
+    QList<Pending> pending;
+    QList<IconGroupRecord> found;
     for (const IconResourceName& name : names) {
         // Groups with string names are not listed on this path.
         if (!name.isId)
@@ -137,23 +152,35 @@ bool loadIconLibrary(const QString& path, QList<IconGroupRecord>& records)
             if (!entry)
                 break;
             const QByteArray payload = module.iconData(entry->iconId);
-            if (payload.isEmpty() || !budget.admit(payload.size()))
+            if (payload.isEmpty() || !budget.admit(payload.size(), estimatedImageBytes(payload)))
                 continue;
+            pending.append({found.size(), payload, entry->width, entry->height, entry->iconId, {}});
+        }
+        found.append(record);
+    }
+
+    QThreadPool pool;
+    for (Pending& item : pending) {
+        Pending* task = &item;
+        pool.start([task] {
             bool viaQt = false;
             int bitCount = 0;
-            const QImage image =
-                decodeWithFallback(payload, entry->width, entry->height, &viaQt, &bitCount);
-            if (image.isNull()) {
-                qDebug() << "Skipping an icon image that does not decode, ID" << entry->iconId;
-                continue;
-            }
-            budget.keep(image);
-            IconImageEntry decoded;
-            decoded.image = image;
-            decoded.width = entry->width ? entry->width : image.width();
-            decoded.depth = image.depth();
-            record.entries.append(decoded);
+            task->image = decodeWithFallback(task->payload, task->width, task->height, &viaQt, &bitCount);
+        });
+    }
+    pool.waitForDone();
+    for (const Pending& item : qAsConst(pending)) {
+        if (item.image.isNull()) {
+            qDebug() << "Skipping an icon image that does not decode, ID" << item.iconId;
+            continue;
         }
+        IconImageEntry decoded;
+        decoded.image = item.image;
+        decoded.width = item.width ? item.width : item.image.width();
+        decoded.depth = item.image.depth();
+        found[item.record].entries.append(decoded);
+    }
+    for (IconGroupRecord& record : found) {
         if (record.entries.isEmpty())
             continue;
         record.image = record.entries.at(bestEntryIndex(record.entries)).image;

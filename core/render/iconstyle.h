@@ -48,7 +48,9 @@ struct IconStyle
     int canvasSize = 1;         // 1 256x256, 2 512x512, 3 1024x1024
 
     // Reads every key with its first-run default; values out of range are clamped as the
-    // Create tab's controls clamp them.
+    // Create tab's controls clamp them (an unknown combo index gives the first entry), a
+    // colour QColor::setNamedColor cannot read keeps its first-run colour.  The font comes
+    // back bold, as the text size and font controls make it, and measured.
     void load(QSettings& settings);
     // Writes every key: colours as "#rrggbb", the font as QFont::toString().
     void save(QSettings& settings) const;

@@ -1,0 +1,153 @@
+// The Extract tab in process, as a user meets it: the tab's first show with its load in
+// the background, timed by the longest gap between two turns of the event loop, and a
+// load of shell32.dll from the library menu, timed until its items are painted.
+//
+//   glyphora-extracttabbench [--runs N]
+//
+// The libraries come from KvGlobal::systemDirectory(): a wine prefix or wine's DLL folder.
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "extracticonform.h"
+#include "ico/iconlisting.h"
+
+namespace {
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+void waitFor(const std::function<bool()>& done, int timeoutMs = 60000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// CPU time of the calling thread: steadier than wall time on a busy machine.
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    int runs = 9;
+    const QStringList args = app.arguments();
+    const int at = args.indexOf("--runs");
+    if (at > 0 && at + 1 < args.size())
+        runs = qMax(1, args.at(at + 1).toInt());
+
+    ExtractIconForm form(nullptr);
+    form.resize(776, 600);
+    auto* view = form.findChild<QListView*>("listView");
+    PaintCounter painted;
+    view->viewport()->installEventFilter(&painted);
+    bool loaded = false;
+    QObject::connect(&form, &ExtractIconForm::initialLoadFinished, [&loaded] { loaded = true; });
+
+    // A zero-delay timer fires once per turn of the loop: the longest gap between two of
+    // its ticks is the longest the window could not paint or answer input.
+    QElapsedTimer clock;
+    qint64 lastTick = -1;
+    qint64 longest = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (lastTick >= 0)
+            longest = qMax(longest, now - lastTick);
+        lastTick = now;
+    });
+    clock.start();
+    ticker.start();
+    form.show();
+    // Until the records are in and the items are on screen.
+    waitFor([&] { return loaded; });
+    if (!loaded) {
+        std::fprintf(stderr, "the initial load did not finish\n");
+        return 1;
+    }
+    const int paintsAtLoad = painted.paints;
+    waitFor([&] { return painted.paints > paintsAtLoad; });
+    ticker.stop();
+    const int items = view->model()->rowCount();
+    std::printf("initial load: %s, %d items in %lld ms\n",
+                qPrintable(form.findChild<QWidget*>("openFileLabel")->property("text").toString()), items,
+                clock.elapsed());
+
+    QAction* shell32 = nullptr;
+    for (QAction* action : form.findChild<QPushButton*>("loadButton")->menu()->actions()) {
+        if (action->text() == QLatin1String("shell32.dll"))
+            shell32 = action;
+    }
+    if (!shell32 || !QFileInfo::exists(ExtractIconForm::libraryPath("shell32.dll"))) {
+        std::fprintf(stderr, "shell32.dll is not in the system directory\n");
+        return 1;
+    }
+    QList<double> menuLoads;
+    QList<double> menuCpu;
+    for (int run = 0; run < runs; ++run) {
+        waitFor([] { return false; }, 50);
+        const int before = painted.paints;
+        QElapsedTimer load;
+        load.start();
+        const double cpu = threadCpuMs();
+        shell32->trigger();
+        waitFor([&] { return painted.paints > before; });
+        menuLoads.append(load.nsecsElapsed() / 1e6);
+        menuCpu.append(threadCpuMs() - cpu);
+    }
+    std::printf("menu load items: %d\n", int(view->model()->rowCount()));
+
+    // The listing alone, without the list: what the menu load adds on top of it.
+    QList<double> listings;
+    QList<double> listingCpu;
+    for (int run = 0; run < runs; ++run) {
+        QList<IconGroupRecord> records;
+        QElapsedTimer listing;
+        listing.start();
+        const double cpu = threadCpuMs();
+        IconListing::loadIconLibrary(ExtractIconForm::libraryPath("shell32.dll"), records);
+        listings.append(listing.nsecsElapsed() / 1e6);
+        listingCpu.append(threadCpuMs() - cpu);
+    }
+    std::printf("library listing alone: %.0f ms (GUI thread cpu %.0f ms); menu load GUI thread cpu %.0f ms\n",
+                median(listings), median(listingCpu), median(menuCpu));
+    std::printf("longest stall: %lld ms\n", (longest + 500000) / 1000000);
+    std::printf("menu load shell32: %.0f ms\n", median(menuLoads));
+    return 0;
+}
