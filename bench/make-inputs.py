@@ -2,11 +2,16 @@
 """Makes the benchmark's pictures, the same bytes on every run.
 
     make-inputs.py OUTDIR
+    make-inputs.py --batch OUTDIR   (the 200 pictures of bench/batch.sh instead)
 
 photo.jpg   4000 x 3000 photo-like JPEG (smooth light, texture at several scales, grain)
 soft.png    1024 x 1024 PNG with soft transparency (a glowing disc fading to nothing)
 wide.png    2000 x 1000 PNG, not square, with a half-transparent band
 drawing.svg an SVG with linear and radial gradients, text, a pattern and a blur filter
+
+--batch: OUTDIR/batch-NNN.png and .jpg, 200 pictures, every other one a JPEG, their
+longer side going from 256 to 3000 pixels, some square and some not, the PNGs with
+soft transparency.
 
 Needs Debian's python3-pil; the noise comes from SHAKE-256 so that nothing depends on a
 random generator's state.
@@ -114,7 +119,52 @@ SVG = """<?xml version="1.0" encoding="UTF-8"?>
 """
 
 
+BATCH_COUNT = 200
+
+
+def batch_picture(i):
+    """Picture i of the batch: size, kind and content all follow from i."""
+    longer = 256 + (3000 - 256) * i // (BATCH_COUNT - 1)
+    aspect = (1.0, 0.75, 0.5625, 1.333)[i % 4]
+    size = (longer, max(1, int(longer * aspect))) if aspect <= 1 else (int(longer / aspect), longer)
+    small = (max(2, size[0] // 64), max(2, size[1] // 64))
+    channels = [noise(f"batch-{i}-{c}", small).resize(size, Image.Resampling.BICUBIC) for c in "rgb"]
+    img = Image.merge("RGB", channels)
+    draw = ImageDraw.Draw(img)
+    for k in range(4):
+        x = (k * 97 + i * 31) % max(1, size[0] // 2)
+        y = (k * 53 + i * 17) % max(1, size[1] // 2)
+        draw.ellipse((x, y, x + size[0] // 3, y + size[1] // 3),
+                     fill=((i * 40 + k * 60) % 256, (i * 90) % 256, (k * 70) % 256))
+    grain = noise(f"batch-{i}-grain", size)
+    img = Image.blend(img, Image.merge("RGB", [grain, grain, grain]), 0.05)
+    if i % 2:
+        return img, "jpg"
+    alpha = Image.radial_gradient("L").resize(size, Image.Resampling.BILINEAR)
+    img.putalpha(alpha.point(lambda v: 255 - v))
+    return img, "png"
+
+
+def make_batch(out):
+    os.makedirs(out, exist_ok=True)
+    for i in range(BATCH_COUNT):
+        kind = "jpg" if i % 2 else "png"
+        path = os.path.join(out, f"batch-{i:03d}.{kind}")
+        if os.path.exists(path):
+            continue
+        img, kind = batch_picture(i)
+        part = os.path.join(out, f"part-{os.getpid()}.{kind}")
+        if kind == "jpg":
+            img.save(part, "JPEG", quality=88)
+        else:
+            img.save(part, "PNG")
+        os.replace(part, path)
+
+
 def main():
+    if len(sys.argv) > 2 and sys.argv[1] == "--batch":
+        make_batch(sys.argv[2])
+        return
     out = sys.argv[1] if len(sys.argv) > 1 else "."
     os.makedirs(out, exist_ok=True)
     makers = {"photo.jpg": photo, "soft.png": soft, "wide.png": wide}
