@@ -23,6 +23,7 @@
 #include "kvglobal.h"
 #include "picture/picturetypes.h"
 #include "picture/sourceimage.h"
+#include "render/pngexport.h"
 
 namespace {
 
@@ -968,21 +969,9 @@ void GlyphoraForm::on_exportImages(QList<int> LImageResolution)
     // before the next, so a long size list never holds all its images at once.
     const QImage master = ui->widget->renderOutput();
     for (int side : LImageResolution) {
-        const QString path = QDir::toNativeSeparators(QDir(folder).filePath(QStringLiteral("%1x%1.png").arg(side)));
-        const QImage image = master.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-
+        const QString path = QDir::toNativeSeparators(QDir(folder).filePath(ExportNames::composedPngFileName(side)));
         // Through a temporary file: a failed write leaves the old file as it was.
-        QSaveFile file(path);
-        bool written = false;
-        if (!image.isNull() && file.open(QIODevice::WriteOnly)) {
-            QImageWriter writer(&file, "PNG");
-            writer.setOptimizedWrite(true);
-            writer.setProgressiveScanWrite(true);
-            written = writer.write(image) && file.commit();
-        }
-        if (!written) {
-            file.cancelWriting();
+        if (!PngExport::writePng(PngExport::composedAtSize(master, side), path))
             qDebug() << "Cannot overwrite:" << path;
-        }
     }
 }

@@ -14,7 +14,9 @@
 #include <QtDebug>
 
 #include "extracticonform.h"
+#include "ico/exportnames.h"
 #include "kvglobal.h"
+#include "render/pngexport.h"
 
 ExportIconDialog::ExportIconDialog(QWidget* parent)
     : QDialog(parent)
@@ -40,7 +42,7 @@ ExportIconDialog::~ExportIconDialog()
 
 QString ExportIconDialog::pngFileName(const QString& name, const IconImageEntry& entry)
 {
-    return QStringLiteral("%1_%2x%2_%3bits.png").arg(name).arg(entry.width).arg(entry.depth);
+    return ExportNames::groupPngFileName(name, entry.width, entry.depth);
 }
 
 void ExportIconDialog::fillList()
@@ -98,14 +100,7 @@ void ExportIconDialog::on_exportPngButton_clicked()
 
         // Through a QSaveFile: a failed write leaves neither a half-written file nor a
         // damaged copy of one that was there before.
-        QSaveFile file(path);
-        bool ok = file.open(QIODevice::WriteOnly);
-        if (ok) {
-            QImageWriter writer(&file, "PNG");
-            writer.setOptimizedWrite(true);
-            writer.setProgressiveScanWrite(true);
-            ok = writer.write(entry.image) && file.commit();
-        }
+        const bool ok = PngExport::writePng(entry.image, path);
         if (!ok) {
             qDebug().noquote() << "Cannot overwrite: " << path;
             continue;
