@@ -3,6 +3,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QListWidgetItem>
 #include <QMessageBox>
@@ -81,7 +82,9 @@ void ExportIconDialog::on_cancelButton_clicked()
 
 void ExportIconDialog::on_exportPngButton_clicked()
 {
-    const QString folder = KvGlobal::browseForFolder(exportPath, tr("Select folder ..."));
+    // A folder that is gone would otherwise land in the chooser's name field.
+    const QString start = QFileInfo(exportPath).isDir() ? exportPath : QDir::toNativeSeparators(QDir::homePath());
+    const QString folder = KvGlobal::browseForFolder(start, tr("Select folder ..."));
     if (folder.isEmpty() || !QDir(folder).exists())
         return;
     exportPath = QDir::toNativeSeparators(folder);

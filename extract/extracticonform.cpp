@@ -435,6 +435,10 @@ void ExtractIconForm::exportToIcoSelected(bool)
         folder = QDir::toNativeSeparators(folder);
     else
         folder = KvGlobal::documentsFolder();
+    // A folder that is gone (or a Documents folder never made) would otherwise land in
+    // the dialog's file name field.
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
 
     const QString answer = QDir::toNativeSeparators(
         QFileDialog::getSaveFileName(this, QStringLiteral("Save to ICO File"), folder, QStringLiteral("ICO files (*.ico)")));

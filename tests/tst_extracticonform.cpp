@@ -591,12 +591,21 @@ void TestExtractIconForm::toIcoCancelledWritesNothing()
 {
     makeForm();
     selectRow(0);
-    answerFileDialog({});
+    // This HOME has no Documents folder: the dialog starts at home with an empty name.
+    QVERIFY(!QFileInfo(KvGlobal::documentsFolder()).exists());
+    QString start;
+    QString name = "unset";
+    ::whenModal<QFileDialog>(scope, [&](QFileDialog* dialog) {
+        start = dialog->directory().absolutePath();
+        name = dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+    });
     bool box = false;
     watchBox(&box);
     form->exportToIcoSelected(false);
     QVERIFY(!box);
     QVERIFY(QDir(file("out")).isEmpty());
+    QCOMPARE(start, QDir::homePath());
+    QCOMPARE(name, QString());
 }
 
 void TestExtractIconForm::toPngOpensDialogForSelection()
