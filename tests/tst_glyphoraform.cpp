@@ -12,8 +12,14 @@
 
 #include <functional>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QListWidget>
+#include <QProcess>
+
 #include "dragdrop.h"
 #include "glyphoraform.h"
+#include "glyphorawidget.h"
 #include "kvglobal.h"
 #include "modalwatch.h"
 
@@ -50,6 +56,8 @@ private Q_SLOTS:
 
     void themeIcons();
     void editPageAndBack();
+    void compositionSavedOpenedAndComposed();
+    void badCompositionChangesNothing();
 
 private:
     // Calls handler with the first modal dialog of type T that comes up, then closes it
@@ -417,6 +425,95 @@ void TestGlyphoraForm::editPageAndBack()
     QTest::mouseClick(child<QPushButton>("backButton"), Qt::LeftButton);
     QVERIFY(sourcePage->isVisible());
     QCOMPARE(child<QToolButton>("sourceImageButton")->icon().availableSizes().value(0), QSize(100, 100));
+}
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// A composition saved from the edit page, opened again by a drop, and written by "Go"
+// and by glyphora-cli compose: the three icons are the same bytes.
+void TestGlyphoraForm::compositionSavedOpenedAndComposed()
+{
+    dropFiles({QUrl::fromLocalFile(file("logo.final.png"))});
+    QTest::mouseClick(child<QPushButton>("editButton"), Qt::LeftButton);
+    child<GlyphoraWidget>("widget")->addObjectFromFile(file("small.png"), QPoint(120, 90));
+    child<QComboBox>("shapeComboBox")->setCurrentIndex(2);
+    child<QCheckBox>("badgeCheckBox")->click();
+    child<QCheckBox>("glossyCheckBox")->click();
+    child<QComboBox>("outputComboBox")->setCurrentIndex(0);
+
+    auto answer = [this](const QString& path) {
+        whenModal<QFileDialog>([path](QFileDialog* dialog) {
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    };
+    answer(file("out/go.ico"));
+    QTest::mouseClick(child<QPushButton>("goButton"), Qt::LeftButton);
+    answer(file("out/comp"));  // the suffix is added
+    QTest::mouseClick(child<QPushButton>("saveCompositionButton"), Qt::LeftButton);
+    const QString document = file("out/comp.glyphora");
+    QVERIFY(QFileInfo::exists(document));
+
+    // Change everything, then open the document over it from the source page.
+    child<QComboBox>("shapeComboBox")->setCurrentIndex(0);
+    child<QListWidget>("listWidget")->item(0)->setSelected(true);
+    QTest::mouseClick(child<QToolButton>("deleteToolButton"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("backButton"), Qt::LeftButton);
+    dropFiles({QUrl::fromLocalFile(document)});
+
+    QVERIFY(child<QWidget>("editWidget")->isVisible());
+    auto* list = child<QListWidget>("listWidget");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Image1"));  // topmost first
+    QCOMPARE(list->item(1)->text(), QStringLiteral("Image0"));
+    QVERIFY(list->selectedItems().isEmpty());
+    QCOMPARE(child<GlyphoraWidget>("widget")->selectedIndex(), -1);
+    QVERIFY(child<QLabel>("objectNoteLabel")->isVisible());
+    QCOMPARE(child<QComboBox>("shapeComboBox")->currentIndex(), 2);
+
+    answer(file("out/go2.ico"));
+    QTest::mouseClick(child<QPushButton>("goButton"), Qt::LeftButton);
+
+    QProcess cli;
+    cli.start(QStringLiteral(GLYPHORA_BINARY_DIR "/bin/glyphora-cli"),
+              {"-q", "compose", document, "-o", file("out/cli.ico")});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QByteArray go = fileBytes(file("out/go.ico"));
+    QVERIFY(go.size() > 1000);
+    QVERIFY(fileBytes(file("out/go2.ico")) == go);
+    QVERIFY(fileBytes(file("out/cli.ico")) == go);
+}
+
+// A document of a later version is named in a warning and the page keeps its objects.
+void TestGlyphoraForm::badCompositionChangesNothing()
+{
+    dropFiles({QUrl::fromLocalFile(file("small.png"))});
+    QTest::mouseClick(child<QPushButton>("editButton"), Qt::LeftButton);
+    QFile later(file("out/later.glyphora"));
+    QVERIFY(later.open(QIODevice::WriteOnly));
+    later.write(R"({"format": "glyphora-composition", "version": 7, "objects": []})");
+    later.close();
+
+    whenModal<QFileDialog>([this](QFileDialog* dialog) {
+        dialog->selectFile(file("out/later.glyphora"));
+        static_cast<QDialog*>(dialog)->accept();
+        whenModal<QMessageBox>([](QMessageBox* box) {
+            QVERIFY2(box->text().contains("unknown format version 7"), qPrintable(box->text()));
+            QCOMPARE(box->icon(), QMessageBox::Warning);
+        });
+    });
+    QTest::mouseClick(child<QPushButton>("openCompositionButton"), Qt::LeftButton);
+    QCOMPARE(child<QListWidget>("listWidget")->count(), 1);
+    QCOMPARE(imageDataList.size(), 1);
 }
 
 QTEST_MAIN(TestGlyphoraForm)
