@@ -23,6 +23,7 @@
 #include "kvglobal.h"
 #include "picture/picturetypes.h"
 #include "picture/sourceimage.h"
+#include "render/compositiondocument.h"
 #include "render/pngexport.h"
 
 namespace {
@@ -175,6 +176,12 @@ void GlyphoraForm::on_AddURLs(QList<QUrl> urls)
 
     const QString path = urls.constFirst().toLocalFile();
     qDebug() << "on_AddURLs: " << path;
+
+    // A composition document opens on the edit page instead of becoming the source.
+    if (QFileInfo(path).suffix().compare(QLatin1String(CompositionDocument::kSuffix), Qt::CaseInsensitive) == 0) {
+        openComposition(path);
+        return;
+    }
 
     // A file that is not there leaves the current source, whose preview is rebuilt.
     if (QFileInfo(path).isFile())
@@ -974,4 +981,92 @@ void GlyphoraForm::on_exportImages(QList<int> LImageResolution)
         if (!PngExport::writePng(PngExport::composedAtSize(master, side), path))
             qDebug() << "Cannot overwrite:" << path;
     }
+}
+
+// ---- Edit page: composition documents --------------------------------------------------
+
+namespace {
+
+QString compositionFilter()
+{
+    return GlyphoraForm::tr("Glyphora composition (*.%1)").arg(QLatin1String(CompositionDocument::kSuffix));
+}
+
+} // namespace
+
+void GlyphoraForm::on_saveCompositionButton_clicked()
+{
+    QSettings settings = pathSettings();
+    settings.beginGroup(QStringLiteral("Path"));
+    const QString folder = settings.value(QStringLiteral("folderPathComposition"), QDir::homePath()).toString();
+    QString path = QFileDialog::getSaveFileName(this, tr("Save Composition"), folder, compositionFilter());
+    if (!path.isEmpty()) {
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QLatin1Char('.') + QLatin1String(CompositionDocument::kSuffix);
+        settings.setValue(QStringLiteral("folderPathComposition"), QFileInfo(path).absolutePath());
+        saveComposition(path);
+    }
+    settings.endGroup();
+}
+
+void GlyphoraForm::on_openCompositionButton_clicked()
+{
+    QSettings settings = pathSettings();
+    settings.beginGroup(QStringLiteral("Path"));
+    const QString folder = settings.value(QStringLiteral("folderPathComposition"), QDir::homePath()).toString();
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open Composition"), folder, compositionFilter());
+    if (!path.isEmpty()) {
+        settings.setValue(QStringLiteral("folderPathComposition"), QFileInfo(path).absolutePath());
+        openComposition(path);
+    }
+    settings.endGroup();
+}
+
+bool GlyphoraForm::saveComposition(const QString& path)
+{
+    QString error;
+    if (!CompositionDocument::save(path, iconStyle, imageDataList, &error)) {
+        QMessageBox::warning(this, tr("Save Composition"),
+                             tr("The composition could not be saved: %1").arg(error));
+        return false;
+    }
+    return true;
+}
+
+bool GlyphoraForm::openComposition(const QString& path)
+{
+    // Everything is read and every picture decoded before anything on the page changes.
+    CompositionDocument document;
+    QString error;
+    if (!document.load(path, &error)) {
+        QMessageBox::warning(this, tr("Open Composition"),
+                             tr("%1 could not be opened: %2").arg(QDir::toNativeSeparators(path), error));
+        return false;
+    }
+
+    NotReady notReady(ready);
+    // The canvas's selection is an index into the list about to be replaced.
+    ui->widget->selectByName(QStringLiteral("-1"));
+    imageDataList.clear();
+    ui->listWidget->dragItem = nullptr;
+    ui->listWidget->clear();
+
+    // The controls hand each value back to the style as they are set; the canvas size
+    // among them resizes the canvas (with no objects on it to move).
+    iconStyle = document.style;
+    pushStyleIntoControls();
+    ui->widget->setCanvasSizeIndex(iconStyle.canvasSize);
+
+    imageDataList = document.objects;
+    // The list shows the objects in reverse drawing order, the topmost in row 0.
+    for (const ImageData& object : std::as_const(imageDataList))
+        ui->listWidget->insertItem(0, new QListWidgetItem(QIcon(QPixmap::fromImage(object.displayImage)), object.name()));
+    ui->listWidget->clearSelection();
+    ui->listWidget->setCurrentItem(nullptr);
+    setObjectControlsVisible(false);
+    setRowButtons(-1);
+    ui->dropImageLabel->setVisible(imageDataList.isEmpty());
+    pageLayout->setCurrentIndex(kEditPage);
+    ui->widget->update();
+    return true;
 }

@@ -36,6 +36,14 @@ public:
     // separators.  logo.final.png gives logo.final.ico, .png gives .png.ico.
     static QString proposedIconPath(const QString& folder, const QString& sourcePath);
 
+    // Opens the composition document at path on the edit page: its style and objects
+    // replace the current ones, nothing selected.  A document that cannot be opened
+    // changes nothing and is named, with the reason, in a warning box.  False then.
+    bool openComposition(const QString& path);
+    // Writes the current style and objects as a composition document; false, after a
+    // warning box, when it cannot be written.
+    bool saveComposition(const QString& path);
+
 public Q_SLOTS:
     void on_AddURLs(QList<QUrl> urls);
 
@@ -91,6 +99,8 @@ private Q_SLOTS:
     void on_downToolButton_clicked();
     void on_deleteToolButton_clicked();
     void on_helpButton_clicked();
+    void on_saveCompositionButton_clicked();
+    void on_openCompositionButton_clicked();
 
 private:
     void setUpEditPage();

@@ -7,6 +7,7 @@
 #include <QMimeData>
 
 #include "kvglobal.h"
+#include "render/compositiondocument.h"
 
 GlyphoraFrame::GlyphoraFrame(QWidget* parent)
     : QFrame(parent)
@@ -31,7 +32,9 @@ void GlyphoraFrame::dragEnterEvent(QDragEnterEvent* event)
         event->ignore();
         return;
     }
-    if (KvGlobal::isSupportedImageFile(path))
+    // A saved composition is taken too; the form opens it on the edit page.
+    if (KvGlobal::isSupportedImageFile(path)
+        || QFileInfo(path).suffix().compare(QLatin1String(CompositionDocument::kSuffix), Qt::CaseInsensitive) == 0)
         event->accept();
     else
         event->ignore();

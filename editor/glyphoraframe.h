@@ -10,7 +10,8 @@ class QDropEvent;
 
 // The source area of the Create tab.  It takes a drag of picture files from outside the
 // program when the first entry is a local file of a supported picture type, and hands
-// every dropped URL, unfiltered, to its owner.
+// every dropped URL, unfiltered, to its owner.  A composition document (.glyphora) is
+// taken the same way.
 class GlyphoraFrame : public QFrame
 {
     Q_OBJECT
