@@ -89,6 +89,7 @@ private Q_SLOTS:
     void documentRoundTrip();
     void badDocuments_data();
     void badDocuments();
+    void readmeExamples();
 
 private:
     QString file(const QString& name) const { return m_dir.filePath(name); }
@@ -346,6 +347,34 @@ void TestCliBatch::badDocuments()
     QVERIFY2(error.contains(message), qPrintable(error));
     QCOMPARE(document.objects.size(), 3);
     QCOMPARE(document.style.values(), style);
+}
+
+// The README's command-line examples, as written, from the top of the checkout; only the
+// tool's path and the /tmp outputs are moved to this build and this test's folder.
+void TestCliBatch::readmeExamples()
+{
+    const QString readme = QString::fromUtf8(readFile(QStringLiteral(GLYPHORA_SOURCE_DIR "/README.md")));
+    const int section = readme.indexOf(QLatin1String("## Command line"));
+    QVERIFY(section >= 0);
+    const int start = readme.indexOf(QLatin1String("```sh\n"), section) + 6;
+    const int end = readme.indexOf(QLatin1String("```"), start);
+    QVERIFY(start > 6 && end > start);
+    QString script = readme.mid(start, end - start);
+    QVERIFY(script.contains(QLatin1String("cli=build/bin/glyphora-cli\n")));
+    script.replace(QLatin1String("cli=build/bin/glyphora-cli"), QLatin1String("cli=") + kCli);
+    script.replace(QLatin1String("/tmp/"), m_dir.path() + QLatin1String("/readme-"));
+    const QStringList commands{"ico", "list", "extract", "png", "compose"};
+    for (const QString& command : commands)
+        QVERIFY2(script.contains(QLatin1String("$cli ") + command + QLatin1Char(' ')), qPrintable(command));
+    if (!QFileInfo::exists(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/comdlg32.dll")))
+        QSKIP("wine's comdlg32.dll is missing");
+    QProcess shell;
+    shell.setWorkingDirectory(QStringLiteral(GLYPHORA_SOURCE_DIR));
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-ec"), script});
+    QVERIFY(shell.waitForFinished(120000));
+    QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+    QCOMPARE(pillowSizes({file("readme-badge/256x256.png"), file("readme-pngs/app_48x48_8bits.png")}),
+             QStringList({"256x256 PNG", "48x48 PNG"}));
 }
 
 QTEST_MAIN(TestCliBatch)
