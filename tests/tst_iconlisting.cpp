@@ -111,11 +111,42 @@ private Q_SLOTS:
         QCOMPARE(records.size(), 1);
         QCOMPARE(records.at(0).id, 5);
         QCOMPARE(records.at(0).entries.size(), 2);
-        // DIBs come back from decodeModuleDib as 64-bit images, the PNG through Qt.
-        QCOMPARE(records.at(0).entries.at(0).depth, 64);
+        // A DIB keeps its stored bit count (its image is 64-bit), the PNG Qt's depth.
+        QCOMPARE(records.at(0).entries.at(0).image.depth(), 64);
+        QCOMPARE(records.at(0).entries.at(0).depth, 32);
         QCOMPARE(records.at(0).entries.at(1).depth, 32);
         QCOMPARE(records.at(0).image.width(), 48);
         QVERIFY(!IconListing::loadIconLibrary(m_dir.filePath("absent.dll"), records));
+    }
+
+    // One size at three bit counts: each image keeps its own, so that their PNG names
+    // (NAME_48x48_Dbits.png) differ and no export overwrites another.
+    void loaderPathKeepsBitCounts()
+    {
+        PeWriter pe(PeWriter::Format::Pe32);
+        QList<PeWriter::GroupEntry> entries;
+        quint16 id = 1;
+        for (int bits : {4, 8, 32}) {
+            TestIcons::Dib dib;
+            dib.width = dib.height = 48;
+            dib.bitCount = bits;
+            dib.pixel = [bits](int x, int y) { return bits == 32 ? 0xFF204080u : quint32((x + y) % 3); };
+            dib.palette = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+            pe.addIcon(id, dib.build());
+            entries.append({48, 48, quint16(bits), 0, id});
+            ++id;
+        }
+        pe.addGroup(Name::fromId(7), PeWriter::groupPayload(entries));
+        const QString path = m_dir.filePath("depths.dll");
+        writeInput(path, pe.build());
+
+        QList<IconGroupRecord> records;
+        QVERIFY(IconListing::loadIconLibrary(path, records));
+        QCOMPARE(records.size(), 1);
+        QList<int> depths;
+        for (const IconImageEntry& entry : records.at(0).entries)
+            depths << entry.depth;
+        QCOMPARE(depths, (QList<int>{4, 8, 32}));
     }
 
     void missingIcons()

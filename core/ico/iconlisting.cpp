@@ -132,6 +132,8 @@ bool loadIconLibrary(const QString& path, QList<IconGroupRecord>& records)
         int height;
         quint16 iconId;
         QImage image;
+        bool viaQt = false;
+        int bitCount = 0;
     };
     QList<Pending> pending;
     QList<IconGroupRecord> found;
@@ -163,9 +165,8 @@ bool loadIconLibrary(const QString& path, QList<IconGroupRecord>& records)
     for (Pending& item : pending) {
         Pending* task = &item;
         pool.start([task] {
-            bool viaQt = false;
-            int bitCount = 0;
-            task->image = decodeWithFallback(task->payload, task->width, task->height, &viaQt, &bitCount);
+            task->image = decodeWithFallback(task->payload, task->width, task->height, &task->viaQt,
+                                             &task->bitCount);
         });
     }
     pool.waitForDone();
@@ -177,7 +178,10 @@ bool loadIconLibrary(const QString& path, QList<IconGroupRecord>& records)
         IconImageEntry decoded;
         decoded.image = item.image;
         decoded.width = item.width ? item.width : item.image.width();
-        decoded.depth = item.image.depth();
+        // A DIB keeps the bit count it was stored with: the images come back as 64-bit
+        // whatever they held, and a 4-, 8- and 32-bit image of one size would otherwise
+        // share one PNG name on export and overwrite each other.
+        decoded.depth = item.viaQt ? item.image.depth() : item.bitCount;
         found[item.record].entries.append(decoded);
     }
     for (IconGroupRecord& record : found) {
