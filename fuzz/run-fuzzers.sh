@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang-14 and runs each for a while on seeds made from
-# wine's libraries.  Fails on any crash, leak, timeout or sanitizer report.
+# Builds the fuzz targets with clang-14 and runs each for a while on small seeds (see
+# make-seeds.sh) with a dictionary of its format's markers.  Fails on any crash, leak,
+# timeout or sanitizer report.
 #   fuzz/run-fuzzers.sh [SECONDS_PER_TARGET] [BUILD_DIR]
 # Exit 77 (skipped) when clang-14 or libFuzzer is not installed.
 set -euo pipefail
@@ -19,24 +20,22 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/lsan-suppressions.txt}
 export QT_QPA_PLATFORM=offscreen
 status=0
 run() {
-    local target=$1 seeds=$2
+    local target=$1 seeds=$2 dict=$3
     local corpus="$build/corpus/$target"
     mkdir -p "$corpus" "$build/artifacts"
     echo "== $target: $seconds s"
+    # 64 KB holds every seed and room to grow; the whole wine libraries are long-run.sh's
     if ! "$build/bin/$target" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=10 \
-            -rss_limit_mb=2048 -max_len=1048576 -print_final_stats=1 \
-            -artifact_prefix="$build/artifacts/$target-" > "$build/$target.log" 2>&1; then
+            -rss_limit_mb=2048 -max_len=65536 -dict="$here/dict/$dict" -print_final_stats=1 \
+            -artifact_prefix="$build/artifacts/$target-" < /dev/null > "$build/$target.log" 2>&1; then
         echo "run-fuzzers: $target FAILED, see $build/$target.log" >&2
         tail -40 "$build/$target.log" >&2
         status=1
     fi
     grep -E '^stat::number_of_executed_units|^#[0-9]+.*DONE' "$build/$target.log" | tail -2 || true
 }
-run fuzz_peresources "$build/seeds/pe"
-run fuzz_decodeiconentry "$build/seeds/dib"
-run fuzz_decodemoduledib "$build/seeds/moduledib"
-run fuzz_icolisting "$build/seeds/ico"
-run fuzz_fastpng "$build/seeds/png"
-run fuzz_heifreader "$build/seeds/heif"
-run fuzz_jxlreader "$build/seeds/jxl"
+# one line a target: its name, its seeds under SEED_DIR, its dictionary in fuzz/dict
+while read -r target seeds dict; do
+    run "$target" "$build/seeds/$seeds" "$dict"
+done < "$here/targets.txt"
 exit $status

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "ico/icoassembly.h"
+#include "ico/icondecoder.h"
 #include "ico/iconlisting.h"
 #include "pewriter.h"
 #include "testfiles.h"
@@ -191,6 +192,45 @@ private Q_SLOTS:
         QCOMPARE(record.entries.at(2).width, 256);   // width byte 0: the image's width
         QCOMPARE(record.entries.at(2).depth, 32);    // QImage::depth() of the PNG
         QCOMPARE(record.image.width(), 256);
+    }
+
+    // The .ico path decodes a payload led by a bitmap header size without asking Qt's
+    // readers first: every reader installed here must refuse such a DIB, and the listing
+    // must hold what the DIB decoder makes of it.
+    void dibsNoQtReaderTakes_data()
+    {
+        QTest::addColumn<quint32>("headerSize");
+        QTest::addColumn<int>("bits");
+        for (const quint32 headerSize : {40u, 108u, 124u}) {
+            for (const int bits : {1, 4, 8, 16, 24, 32})
+                QTest::addRow("header %u, %d bits", headerSize, bits) << headerSize << bits;
+        }
+    }
+
+    void dibsNoQtReaderTakes()
+    {
+        QFETCH(quint32, headerSize);
+        QFETCH(int, bits);
+        TestIcons::Dib dib;
+        dib.biSize = headerSize;
+        dib.bitCount = bits;
+        dib.palette = {qRgb(200, 10, 10), qRgb(10, 200, 10), qRgb(10, 10, 200), qRgb(90, 90, 0)};
+        dib.pixel = [bits](int x, int y) -> quint32 {
+            return bits <= 8 ? quint32((x + y) % 4) : 0x80000000u | quint32(x * 0x0F0000 + y * 0x0F);
+        };
+        dib.mask = [](int x, int y) { return x == y; };
+        const QByteArray payload = dib.build();
+        QVERIFY(QImage::fromData(payload).isNull());
+
+        const QString path = m_dir.filePath(QStringLiteral("dib-%1-%2.ico").arg(headerSize).arg(bits));
+        writeInput(path, ::icoFile({payload}, {16}));
+        QList<IconGroupRecord> records;
+        QVERIFY(IconListing::loadIcoFile(path, records));
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records.first().entries.size(), 1);
+        const IconImageEntry& entry = records.first().entries.first();
+        QCOMPARE(entry.depth, bits);
+        QCOMPARE(entry.image, IconDecoder::decodeModuleDib(payload, 16, 16));
     }
 
     void icoFileFailures()

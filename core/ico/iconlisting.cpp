@@ -49,11 +49,33 @@ private:
     bool m_exhausted = false;
 };
 
-// A payload through the image formats Qt reads, PNG on its quick road.
+// Whether the payload starts with the size of a bitmap header (core, info, the two
+// later info headers, V4, V5) as a little-endian u32: 0C, 28, 34, 38, 6C or 7C, then three
+// zero bytes.  No image format Qt reads starts so: each reader looks for its own signature
+// (BM, GIF8, FF D8, II*, RIFF, icns, 00 00 01 00, ...), a TGA needs an image type at its
+// third byte (0 here) and a WBMP a type field of 0 at its first.
+bool startsWithBitmapHeaderSize(const QByteArray& payload)
+{
+    const auto size = ByteReader(payload).u32le(0);
+    if (!size)
+        return false;
+    switch (*size) {
+    case 12: case 40: case 52: case 56: case 108: case 124:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A payload through the image formats Qt reads, PNG on its quick road.  A DIB is not
+// offered to them: asking each installed reader whether it knows the bytes costs more than
+// decoding an icon, and none of them does.
 QImage decodeWithQtReaders(const QByteArray& payload)
 {
     if (IconDecoder::isPngPayload(payload))
         return IconDecoder::decodePng(payload);
+    if (startsWithBitmapHeaderSize(payload))
+        return QImage();
     QImage image;
     image.loadFromData(payload);
     return image;
