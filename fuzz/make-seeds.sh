@@ -10,6 +10,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out=${1:?usage: make-seeds.sh SEED_DIR}
 wine64=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+# made afresh each time: an older layout's whole libraries must not stay among the small seeds
+rm -rf "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico "$out"/png "$out"/rc "$out"/real
 mkdir -p "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico "$out"/png "$out"/real/pe "$out"/real/ico
 out=$(cd "$out" && pwd)
 "$here/small-seeds.py" "$out"
@@ -35,6 +37,9 @@ done
 for f in /usr/lib/x86_64-linux-gnu/wine/i386-windows/*.dll; do
     [ -f "$f" ] && cp "$f" "$out/real/pe/" && break
 done
+
+# without mingw-w64, the wine files stand in for the small PE seeds
+[ -n "$(ls "$out"/pe)" ] || cp "$out"/real/pe/* "$out"/pe/
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
