@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -202,6 +203,7 @@ bool CompositionDocument::fromJson(const QByteArray& json, const QDir& folder, Q
     QList<ImageData> newObjects;
     newObjects.reserve(list.size());
     QSet<int> ids;
+    QHash<QString, QImage> pictures;
     for (qsizetype i = 0; i < list.size(); ++i) {
         const QString position = QStringLiteral("object %1").arg(i + 1);
         if (!list.at(i).isObject()) {
@@ -240,7 +242,13 @@ bool CompositionDocument::fromJson(const QByteArray& json, const QDir& folder, Q
             setError(error, QStringLiteral("%1: picture %2 not found").arg(name, QDir::toNativeSeparators(data.path)));
             return false;
         }
-        if (!SourceImage::load(data.path, kSvgSide, kSvgSide, data.image) || data.image.isNull()) {
+        // Objects made from one picture share its decode (QImage is shared until written).
+        const auto decoded = pictures.constFind(data.path);
+        if (decoded != pictures.cend()) {
+            data.image = *decoded;
+        } else if (SourceImage::load(data.path, kSvgSide, kSvgSide, data.image) && !data.image.isNull()) {
+            pictures.insert(data.path, data.image);
+        } else {
             setError(error, QStringLiteral("%1: picture %2 cannot be read")
                                 .arg(name, QDir::toNativeSeparators(data.path)));
             return false;
