@@ -1,7 +1,7 @@
 #include "glyphoraform.h"
+#include "successbox.h"
 #include "ui_glyphoraform.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,7 +9,6 @@
 #include <QListWidgetItem>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QPushButton>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStackedLayout>
@@ -256,16 +255,8 @@ void GlyphoraForm::on_convertButton_clicked()
 
 void GlyphoraForm::showIconCreatedBox(const QString& iconPath)
 {
-    QMessageBox box;
-    box.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    box.setIcon(QMessageBox::Information);
-    box.setWindowTitle(tr("Create Icon File"));
-    box.setText(tr("The Icon file have been successfully created."));
-    box.setStandardButtons(QMessageBox::Ok);
-    QPushButton* openFolder = box.addButton(tr("Open Folder"), QMessageBox::ActionRole);
-    box.exec();
-    if (box.clickedButton() == openFolder)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(iconPath).dir().path()));
+    showSuccessBox(tr("Create Icon File"), tr("The Icon file have been successfully created."),
+                   QFileInfo(iconPath).dir().path(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
 }
 
 // ---- Edit page: construction and the icon style --------------------------------------

@@ -1,14 +1,12 @@
 #include "exporticondialog.h"
+#include "successbox.h"
 #include "ui_exporticondialog.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QListWidgetItem>
-#include <QMessageBox>
 #include <QPixmap>
-#include <QPushButton>
 #include <QSaveFile>
 #include <QUrl>
 #include <QtDebug>
@@ -108,16 +106,7 @@ void ExportIconDialog::on_exportPngButton_clicked()
         written = true;
     }
 
-    if (written) {
-        QMessageBox box;
-        box.setIcon(QMessageBox::Information);
-        box.setWindowTitle(tr("Extract Icon"));
-        box.setText(tr("The Icon file have been successfully exported."));
-        box.setStandardButtons(QMessageBox::Ok);
-        QPushButton* openFolder = box.addButton(tr("Open Folder"), QMessageBox::ActionRole);
-        box.exec();
-        if (box.clickedButton() == openFolder)
-            QDesktopServices::openUrl(QUrl::fromLocalFile(exportPath));
-    }
+    if (written)
+        showSuccessBox(tr("Extract Icon"), tr("The Icon file have been successfully exported."), exportPath);
     deleteLater();
 }

@@ -1,17 +1,15 @@
 #include "extracticonform.h"
+#include "successbox.h"
 #include "ui_extracticonform.h"
 
 #include <QAction>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
-#include <QPushButton>
 #include <QSaveFile>
 #include <QStandardItem>
 #include <QStandardItemModel>
@@ -459,15 +457,7 @@ void ExtractIconForm::exportToIcoSelected(bool)
 
 void ExtractIconForm::showExportedBox(const QString& path)
 {
-    QMessageBox box;
-    box.setIcon(QMessageBox::Information);
-    box.setWindowTitle(tr("Extract Icon"));
-    box.setText(tr("The Icon file have been successfully exported."));
-    box.setStandardButtons(QMessageBox::Ok);
-    QPushButton* openFolder = box.addButton(tr("Open Folder"), QMessageBox::ActionRole);
-    box.exec();
-    if (box.clickedButton() == openFolder)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).path()));
+    showSuccessBox(tr("Extract Icon"), tr("The Icon file have been successfully exported."), QFileInfo(path).path());
 }
 
 void ExtractIconForm::on_AddURLs(QList<QUrl> urls)

@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "exportpngdialog.h"
+#include "glyphorahelpdialog.h"
 #include "glyphoraform.h"
 #include "glyphoralistwidget.h"
 #include "glyphorawidget.h"
@@ -65,6 +66,7 @@ private Q_SLOTS:
     void pngFolderCancelled();
     void storedSizeListComesBack();
     void sizeDialogEdits();
+    void shortcutsBoxShowsWholeTexts();
 
 private:
     template <typename T>
@@ -519,6 +521,28 @@ void TestEditPage::sizeDialogEdits()
     QVERIFY(!add->isEnabled() && !remove->isEnabled());
     list->setCurrentRow(1);
     QVERIFY(add->isEnabled() && remove->isEnabled());
+}
+
+// The box's fixed places were made for a 9-point interface font; with a larger one (and
+// the fonts of this machine are larger) no text may be cut off or stand outside the box.
+void TestEditPage::shortcutsBoxShowsWholeTexts()
+{
+    for (int points : {9, 12}) {
+        QFont font = QApplication::font();
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        GlyphoraHelpDialog box(form);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QList<QLabel*> labels = box.findChildren<QLabel*>();
+        QCOMPARE(labels.size(), 5);
+        for (const QLabel* label : labels) {
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+            QVERIFY2(box.rect().contains(label->geometry()), qPrintable(label->text()));
+        }
+        QVERIFY(box.rect().contains(box.findChild<QPushButton*>("okButton")->geometry()));
+    }
+    QApplication::setFont(QFont());
 }
 
 QTEST_MAIN(TestEditPage)

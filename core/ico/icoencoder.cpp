@@ -7,6 +7,7 @@
 #include <QtDebug>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -125,35 +126,49 @@ bool writeFile(const QList<EncodedEntry>& entries, const QString& outputPath, QS
 
 // Encodes the entries for sizes, split over two threads: the PNG entries, which cost the
 // most, on a second thread (their images from makePngImage(size)) while this one does
-// the bitmaps (from makeBitmapImage(size)).  Each maker runs on its one thread only and
-// gives a null image when it cannot make one.  On success entries gets every size's
-// entry in the order of sizes and the result is 0; otherwise the result is a size that
-// failed, a bitmap one first.
+// the bitmaps (from makeBitmapImage(size)).  With PngThreads::Both, for a maker that may
+// run on both threads at once, the second thread keeps only the largest PNG (a 1024 entry
+// alone costs more than all the others) and this one does the other PNGs after the
+// bitmaps.  Otherwise each maker runs on its one thread only.  A maker gives a null image
+// when it cannot make one.  On success entries gets every size's entry in the order of
+// sizes and the result is 0; otherwise the result is a size that failed, a bitmap one
+// first.
+enum class PngThreads { Second, Both };
+
 template <typename MakeBitmapImage, typename MakePngImage>
 int encodeSplit(const QList<int>& sizes, MakeBitmapImage makeBitmapImage, MakePngImage makePngImage,
-                QList<EncodedEntry>& entries)
+                QList<EncodedEntry>& entries, PngThreads pngThreads = PngThreads::Second)
 {
+    const int largest = sizes.isEmpty() ? 0 : *std::max_element(sizes.cbegin(), sizes.cend());
+    const auto onSecondThread = [&](int size) {
+        return size >= kFirstPngSize && (pngThreads == PngThreads::Second || size == largest);
+    };
     QList<EncodedEntry> encoded(sizes.size());
     EncodedEntry* slot = encoded.data(); // each index is written by one thread only
     int pngFailed = 0;
     std::thread worker([&] {
         for (int i = 0; i < sizes.size(); ++i) {
             const int size = sizes.at(i);
-            if (size >= kFirstPngSize && !encodeEntry(makePngImage(size), size, slot[i])) {
+            if (onSecondThread(size) && !encodeEntry(makePngImage(size), size, slot[i])) {
                 pngFailed = size;
                 return;
             }
         }
     });
-    int bitmapFailed = 0;
-    for (int i = 0; i < sizes.size() && bitmapFailed == 0; ++i) {
+    int failedHere = 0;
+    for (int i = 0; i < sizes.size() && failedHere == 0; ++i) {
         const int size = sizes.at(i);
         if (size < kFirstPngSize && !encodeEntry(makeBitmapImage(size), size, slot[i]))
-            bitmapFailed = size;
+            failedHere = size;
+    }
+    for (int i = 0; i < sizes.size() && failedHere == 0; ++i) {
+        const int size = sizes.at(i);
+        if (size >= kFirstPngSize && !onSecondThread(size) && !encodeEntry(makePngImage(size), size, slot[i]))
+            failedHere = size;
     }
     worker.join();
 
-    const int failed = bitmapFailed ? bitmapFailed : pngFailed;
+    const int failed = failedHere ? failedHere : pngFailed;
     if (failed == 0)
         entries = encoded;
     return failed;
@@ -172,7 +187,7 @@ bool writeFromMaster(const QImage& master, const QString& outputPath, QString* r
     warnIfNot256(master);
     auto fitted = [&](int size) { return fitToSquare(master, size); };
     QList<EncodedEntry> entries;
-    const int failed = encodeSplit(iconSizes(master.width()), fitted, fitted, entries);
+    const int failed = encodeSplit(iconSizes(master.width()), fitted, fitted, entries, PngThreads::Both);
     if (failed) {
         qCritical() << "Failed to encode image size" << failed << "to" << kindLabel(failed);
         setReason(reason, QStringLiteral("cannot encode the %1 x %1 image").arg(failed));

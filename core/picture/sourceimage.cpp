@@ -82,8 +82,8 @@ bool load(const QString& path, int svgWidth, int svgHeight, QImage& out)
 
 bool loadRasterFitted(const QString& path, int side, QImage& out, QString* reason, Decode decode)
 {
-    QImage image = decodePngQuickly(path);
-    if (!image.isNull()) {
+    // Scales a decoded picture to fit side x side; a scaling that fails for memory says so.
+    const auto fitAndKeep = [&](QImage image) {
         if (image.size() != QSize(side, side))
             image = image.scaled(fittedSize(image.size(), side), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (image.isNull()) {
@@ -93,13 +93,16 @@ bool loadRasterFitted(const QString& path, int side, QImage& out, QString* reaso
         }
         out = image;
         return true;
-    }
+    };
+
+    QImage image = decodePngQuickly(path);
+    if (!image.isNull())
+        return fitAndKeep(image);
 
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
 
     const QSize full = reader.size();
-    const QSize target(side, side);
     if (decode == Decode::Reduced && full.isValid() && !full.isEmpty() && reader.format() == "jpeg"
         && reader.supportsOption(QImageIOHandler::ScaledSize)) {
         const QSize reduced = reducedDecodeSize(full, fittedSize(full, side));
@@ -113,15 +116,7 @@ bool loadRasterFitted(const QString& path, int side, QImage& out, QString* reaso
             *reason = reader.errorString();
         return false;
     }
-    if (image.size() != target)
-        image = image.scaled(fittedSize(image.size(), side), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (image.isNull()) {
-        if (reason)
-            *reason = QStringLiteral("Not enough memory to scale the image");
-        return false;
-    }
-    out = image;
-    return true;
+    return fitAndKeep(image);
 }
 
 } // namespace SourceImage

@@ -2,12 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QSaveFile>
 #include <QSet>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
@@ -240,16 +242,51 @@ bool CompositionDocument::fromJson(const QByteArray& json, const QDir& folder, Q
             setError(error, QStringLiteral("%1: picture %2 not found").arg(name, QDir::toNativeSeparators(data.path)));
             return false;
         }
-        if (!SourceImage::load(data.path, kSvgSide, kSvgSide, data.image) || data.image.isNull()) {
+        newObjects.append(data);
+    }
+
+    // The pictures are decoded once each (objects made from one picture share it: a
+    // QImage is shared until written) and, like the objects' display images, on every
+    // core.  A picture that cannot be read is named with the first object made from it.
+    QStringList paths;
+    QHash<QString, qsizetype> pathIndex;
+    for (const ImageData& data : std::as_const(newObjects)) {
+        if (!pathIndex.contains(data.path)) {
+            pathIndex.insert(data.path, paths.size());
+            paths.append(data.path);
+        }
+    }
+    QList<QImage> pictures(paths.size());
+    QImage* decoded = pictures.data(); // each slot is written by one task only
+    QThreadPool pool;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString path = paths.at(i);
+        pool.start([path, slot = decoded + i] {
+            QImage image;
+            if (SourceImage::load(path, kSvgSide, kSvgSide, image))
+                *slot = image;
+        });
+    }
+    pool.waitForDone();
+    for (ImageData& data : newObjects) {
+        data.image = pictures.at(pathIndex.value(data.path));
+        if (data.image.isNull()) {
             setError(error, QStringLiteral("%1: picture %2 cannot be read")
-                                .arg(name, QDir::toNativeSeparators(data.path)));
+                                .arg(data.name(), QDir::toNativeSeparators(data.path)));
             return false;
         }
-        const int scale = data.scale;
-        data.rebuildDisplayImage();
-        if (data.scale != scale)
-            notes.append(QStringLiteral("%1: scale %2 too large, %3 used").arg(name).arg(scale).arg(data.scale));
-        newObjects.append(data);
+    }
+    QList<int> askedScales;
+    for (const ImageData& data : std::as_const(newObjects))
+        askedScales.append(data.scale);
+    for (ImageData& data : newObjects)
+        pool.start([&data] { data.rebuildDisplayImage(); });
+    pool.waitForDone();
+    for (qsizetype i = 0; i < newObjects.size(); ++i) {
+        const ImageData& data = newObjects.at(i);
+        if (data.scale != askedScales.at(i))
+            notes.append(QStringLiteral("%1: scale %2 too large, %3 used")
+                             .arg(data.name()).arg(askedScales.at(i)).arg(data.scale));
     }
 
     for (const QString& note : std::as_const(notes))
