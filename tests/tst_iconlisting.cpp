@@ -9,6 +9,7 @@
 #include "ico/icondecoder.h"
 #include "ico/iconlisting.h"
 #include "pewriter.h"
+#include "processrun.h"
 #include "testfiles.h"
 #include "testicons.h"
 
@@ -231,6 +232,22 @@ private Q_SLOTS:
         const IconImageEntry& entry = records.first().entries.first();
         QCOMPARE(entry.depth, bits);
         QCOMPARE(entry.image, IconDecoder::decodeModuleDib(payload, 16, 16));
+
+        // icotool's reading of the same file, pixel for pixel
+        const QString pngDir = m_dir.filePath(QStringLiteral("dib-%1-%2").arg(headerSize).arg(bits));
+        QVERIFY(QDir().mkpath(pngDir));
+        const Run extracted = run(QStringLiteral("icotool"), {QStringLiteral("-x"), QStringLiteral("-o"), pngDir, path});
+        if (bits == 16)
+            QCOMPARE(extracted.exitCode, 1);  // icotool has no 16-bit reader
+        else
+            QCOMPARE(extracted.exitCode, 0);
+        const QStringList pngs = QDir(pngDir).entryList({QStringLiteral("*.png")});
+        if (bits == 16)
+            return;
+        QCOMPARE(pngs.size(), 1);
+        const QImage oracle(QDir(pngDir).filePath(pngs.first()));
+        QCOMPARE(entry.image.convertToFormat(QImage::Format_ARGB32),
+                 oracle.convertToFormat(QImage::Format_ARGB32));
     }
 
     void icoFileFailures()

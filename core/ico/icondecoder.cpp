@@ -223,7 +223,18 @@ QImage decodeModuleDib(const QByteArray& payload, int entryWidth, int entryHeigh
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
         return QImage();
 
+    // The palette or the pixels follow the header: 40 bytes, or the 52, 56, 108 or 124 of
+    // the later headers (colour masks, colour space), which icon writers use too and whose
+    // extra fields an icon does not need.  Read from byte 40 on, such a DIB would come out
+    // as its own header bytes shifted into the picture.  Any other stated size counts 40.
     qint64 colourStart = kBitmapInfoHeaderSize;
+    switch (bytes.u32le(kBiSize).value_or(0)) {
+    case 52: case 56: case 108: case 124:
+        colourStart = *bytes.u32le(kBiSize);
+        break;
+    default:
+        break;
+    }
     QList<QRgb> palette;
     if (bits == 1 || bits == 4 || bits == 8) {
         auto read = readPalette(bytes, colourStart, qint64(1) << bits);
