@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=${1:?usage: make-seeds.sh SEED_DIR}
 wine64=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 # made afresh each time: an older layout's whole libraries must not stay among the small seeds
-rm -rf "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico "$out"/png "$out"/rc "$out"/real
+rm -rf "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico "$out"/png "$out"/rc "$out"/svg "$out"/real
 mkdir -p "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico "$out"/png "$out"/real/pe "$out"/real/ico
 out=$(cd "$out" && pwd)
 "$here/small-seeds.py" "$out"

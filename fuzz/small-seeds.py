@@ -4,10 +4,11 @@
 
     small-seeds.py SEED_DIR
 
-Writes SEED_DIR/{dib,moduledib,png,ico,rc}: icon payloads (DIBs of 1, 4, 8, 16, 24 and 32
+Writes SEED_DIR/{dib,moduledib,png,ico,rc,svg}: icon payloads (DIBs of 1, 4, 8, 16, 24 and 32
 bits with the 40-, 108- and 124-byte headers, and PNGs of every colour type), the same
 payloads behind decodeModuleDib's two directory bytes, .ico files holding them, and .ico
-files plus a resource script that make-seeds.sh compiles into tiny PE files."""
+files plus a resource script that make-seeds.sh compiles into tiny PE files, and SVG
+drawings behind the width, height and pixel format asked of the picture limits."""
 
 import os
 import struct
@@ -169,6 +170,26 @@ def main():
           b"2 RCDATA { \"data\" }\n1 NOTES { \"text\" }\n")
     # and a file whose resources hold no icon at all
     write(f"{out}/rc/noicons.rc", b"2 RCDATA { \"data\" }\n")
+    svgs = {
+        "sized": b'<svg xmlns="http://www.w3.org/2000/svg" width="24" height="16">'
+                 b'<rect x="2" y="2" width="20" height="12" fill="#c03" opacity="0.5"/></svg>',
+        "viewbox": b'<svg xmlns="http://www.w3.org/2000/svg" width="100%" viewBox="0 0 10 40">'
+                   b'<circle cx="5" cy="20" r="4" stroke="blue" fill="none"/></svg>',
+        "units": b'<svg xmlns="http://www.w3.org/2000/svg" width="10mm" height="1in">'
+                 b'<path d="M0 0 L10 10 Q 20 0 30 30 Z" fill="green"/></svg>',
+        "nosize": b'<svg xmlns="http://www.w3.org/2000/svg"><text x="1" y="20">A</text></svg>',
+        "huge": b'<svg xmlns="http://www.w3.org/2000/svg" width="1e30" height="1e-30">'
+                b'<rect width="1" height="1"/></svg>',
+        "gradient": b'<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 8 8"><defs>'
+                    b'<linearGradient id="g"><stop offset="0" stop-color="red"/>'
+                    b'<stop offset="1" stop-color="blue" stop-opacity="0"/></linearGradient>'
+                    b'</defs><rect width="8" height="8" fill="url(#g)"/></svg>',
+    }
+    asks = [(16, 16, 0), (256, 256, 1), (0, 0, 2), (-1, 5, 3), (20000, 10, 4), (4096, 4096, 5),
+            (300, 1, 0)]
+    for i, (name, document) in enumerate(svgs.items()):
+        width, height, fmt = asks[i % len(asks)]
+        write(f"{out}/svg/{name}", struct.pack("<iiB", width, height, fmt) + document)
 
 
 main()
