@@ -160,14 +160,17 @@ def main():
     }
     for name, entries in icos.items():
         write(f"{out}/ico/{name}.ico", ico(entries))
-    # 24 entries that all name one payload of 60000 bytes: more than the listing's input
-    # budget (1 MB and four times the file).  The payload is a DIB header of height -2,
-    # which the decoder refuses at once, so each run costs copies, not decoding.
-    junk = struct.pack("<IiiHH", 40, 16, -2, 1, 32) + b"\0" * (60000 - 16)
-    budget = struct.pack("<HHH", 0, 1, 24)
-    for _ in range(24):
-        budget += struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 32, len(junk), 6 + 16 * 24)
-    write(f"{out}/ico/over_budget.ico", budget + junk)
+    # 300 entries that all name the file from the first entry on (4800 bytes): 1.4 MB in
+    # all, past the listing's input budget of 1 MB and four times the file.  Read as a DIB,
+    # the payload is the directory itself: size 40 (the width byte and three zeros), biWidth
+    # 2^29 (planes 0, bits 0x2000), which the decoder refuses at once, so each run costs
+    # copies, not decoding.
+    count = 300
+    size = 6 + 16 * count
+    budget = struct.pack("<HHH", 0, 1, count)
+    for _ in range(count):
+        budget += struct.pack("<BBBBHHII", 40, 0, 0, 0, 0, 0x2000, size - 6, 6)
+    write(f"{out}/ico/over_budget.ico", budget)
     # The PE seeds' icons: three groups, one of them string-named, among resources of a
     # numbered and a named type that the reader passes over.
     write(f"{out}/rc/a.ico", ico([entry("dib16_4"), entry("dib8_32"), entry("png8_rgb_trns")]))
