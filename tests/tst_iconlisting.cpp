@@ -250,6 +250,58 @@ private Q_SLOTS:
                  oracle.convertToFormat(QImage::Format_ARGB32));
     }
 
+    // The loader path (the Extract tab's library listing) on a library holding one such
+    // DIB: the image is the one wrestool extracts and icotool reads, pixel for pixel.
+    void loaderPathMatchesWrestool_data()
+    {
+        QTest::addColumn<quint32>("headerSize");
+        QTest::addColumn<int>("bits");
+        for (const quint32 headerSize : {40u, 124u}) {
+            for (const int bits : {1, 4, 8, 24, 32})
+                QTest::addRow("header %u, %d bits", headerSize, bits) << headerSize << bits;
+        }
+    }
+
+    void loaderPathMatchesWrestool()
+    {
+        QFETCH(quint32, headerSize);
+        QFETCH(int, bits);
+        TestIcons::Dib dib;
+        dib.biSize = headerSize;
+        dib.bitCount = bits;
+        dib.palette = {qRgb(0, 0, 0), qRgb(250, 250, 250), qRgb(10, 120, 10), qRgb(90, 0, 90)};
+        dib.pixel = [bits](int x, int y) -> quint32 {
+            return bits <= 8 ? quint32((x * y) % 4 % (1 << bits)) : 0xFF000000u | quint32(x * 0x100F00 + y);
+        };
+        dib.mask = [](int x, int y) { return x + y == 15; };
+        const QByteArray payload = dib.build();
+        PeWriter pe(PeWriter::Format::Pe32);
+        pe.addIcon(1, payload);
+        pe.addGroup(Name::fromId(1), PeWriter::groupPayload({{16, 16, bits, quint32(payload.size()), 1}}));
+        const QString base = m_dir.filePath(QStringLiteral("loader-%1-%2").arg(headerSize).arg(bits));
+        QVERIFY(QDir().mkpath(base));
+        const QString path = base + QStringLiteral("/one.dll");
+        writeInput(path, pe.build());
+
+        QList<IconGroupRecord> records;
+        QVERIFY(IconListing::loadIconLibrary(path, records));
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records.first().entries.size(), 1);
+        QCOMPARE(records.first().entries.first().depth, bits);
+
+        QCOMPARE(run(QStringLiteral("wrestool"), {QStringLiteral("-x"), QStringLiteral("-t14"),
+                                                  QStringLiteral("-o"), base, path}).exitCode, 0);
+        const QStringList icos = QDir(base).entryList({QStringLiteral("*.ico")});
+        QCOMPARE(icos.size(), 1);
+        QCOMPARE(run(QStringLiteral("icotool"), {QStringLiteral("-x"), QStringLiteral("-o"), base,
+                                                 QDir(base).filePath(icos.first())}).exitCode, 0);
+        const QStringList pngs = QDir(base).entryList({QStringLiteral("*.png")});
+        QCOMPARE(pngs.size(), 1);
+        const QImage oracle(QDir(base).filePath(pngs.first()));
+        QCOMPARE(records.first().entries.first().image.convertToFormat(QImage::Format_ARGB32),
+                 oracle.convertToFormat(QImage::Format_ARGB32));
+    }
+
     void icoFileFailures()
     {
         QList<IconGroupRecord> records;
