@@ -27,6 +27,8 @@ run() {
     local target=$1 corpus=$2 seeds=$3 dict=$4 maxlen=$5
     local log="$build/long-$(basename "$corpus").log"
     mkdir -p "$corpus" "$build/artifacts"
+    # inputs of earlier runs with 1 MB inputs: past the limit they would only be cut
+    find "$corpus" -type f -size +"$((maxlen / 1024))"k -delete
     # Fork mode goes on past a crash, a timeout or an out-of-memory input, keeping each.
     "$build/bin/$target" "$corpus" "$seeds" -fork="$cores" -max_total_time="$seconds" \
         -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -timeout=10 -rss_limit_mb=2048 \

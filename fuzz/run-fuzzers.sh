@@ -23,6 +23,8 @@ run() {
     local target=$1 seeds=$2 dict=$3
     local corpus="$build/corpus/$target"
     mkdir -p "$corpus" "$build/artifacts"
+    # inputs of earlier runs with 1 MB inputs: past 64 KB they would only be cut
+    find "$corpus" -type f -size +64k -delete
     echo "== $target: $seconds s"
     # 64 KB holds every seed and room to grow; the whole wine libraries are long-run.sh's
     if ! "$build/bin/$target" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=10 \
