@@ -228,9 +228,10 @@ QImage decodeModuleDib(const QByteArray& payload, int entryWidth, int entryHeigh
     // extra fields an icon does not need.  Read from byte 40 on, such a DIB would come out
     // as its own header bytes shifted into the picture.  Any other stated size counts 40.
     qint64 colourStart = kBitmapInfoHeaderSize;
-    switch (bytes.u32le(kBiSize).value_or(0)) {
+    const quint32 headerSize = bytes.u32le(kBiSize).value_or(0);
+    switch (headerSize) {
     case 52: case 56: case 108: case 124:
-        colourStart = *bytes.u32le(kBiSize);
+        colourStart = headerSize;
         break;
     default:
         break;
