@@ -32,3 +32,33 @@ void whenModal(QObject* parent, std::function<void(T*)> handler)
     });
     timer->start();
 }
+
+#include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+
+// Answers an open file dialog as a person does: types text into its name field and
+// presses its accept button (Open, Save or Choose).  selectFile() is not enough: it
+// leaves the name field alone while that field has focus, so the dialog would return
+// its own proposal or the test's name depending on timing.  text may be a full path, a
+// name in the dialog's folder, or several quoted names.  Returns false when the dialog
+// has no name field or its accept button is disabled for that text.
+inline bool answerFileDialog(QFileDialog* dialog, const QString& text)
+{
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    if (!name || !buttons)
+        return false;
+    name->setFocus();
+    name->setText(text);
+    QAbstractButton* accept = nullptr;
+    for (QAbstractButton* button : buttons->buttons()) {
+        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
+            accept = button;
+    }
+    if (!accept || !accept->isEnabled())
+        return false;
+    accept->click();
+    return true;
+}

@@ -272,18 +272,14 @@ void TestExtractIconForm::answerFileDialog(const QStringList& paths, QString* ti
         QStringList quoted;
         for (const QString& path : paths)
             quoted << '"' + QFileInfo(path).fileName() + '"';
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(paths.size() == 1 ? QFileInfo(paths.first()).fileName()
-                                                                                : quoted.join(' '));
-        static_cast<QDialog*>(dialog)->accept();
+        QVERIFY(::answerFileDialog(dialog, paths.size() == 1 ? QFileInfo(paths.first()).fileName() : quoted.join(' ')));
     });
 }
 
 void TestExtractIconForm::answerFolder(const QString& folder)
 {
     ::whenModal<QFileDialog>(scope, [folder](QFileDialog* dialog) {
-        dialog->setDirectory(folder);
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(folder);
-        static_cast<QDialog*>(dialog)->accept();
+        QVERIFY(::answerFileDialog(dialog, folder));
     });
 }
 

@@ -211,8 +211,7 @@ void TestPhotoRoads::dropFrame()
 
     const QString ico = m_dir.filePath("out/dropped " + QString(name).replace(' ', '_') + ".ico");
     whenModal<QFileDialog>(&form, [&](QFileDialog *dialog) {
-        dialog->selectFile(ico);
-        static_cast<QDialog *>(dialog)->accept();
+        QVERIFY(answerFileDialog(dialog, ico));
     });
     QString boxText;
     whenModal<QMessageBox>(&form, [&](QMessageBox *box) {
