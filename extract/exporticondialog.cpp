@@ -87,26 +87,46 @@ void ExportIconDialog::on_exportPngButton_clicked()
         return;
     exportPath = QDir::toNativeSeparators(folder);
 
+    // The checked rows from the top, as they are written.
     const int count = entries.size();
-    bool written = false;
+    QList<int> chosen;
+    QList<QPair<int, int>> sizes;
     for (int row = 0; row < ui->listWidget->count() && row < count; ++row) {
         if (ui->listWidget->item(row)->checkState() != Qt::Checked)
             continue;
-        const QString name = ui->nameLineEdit->text();
         const IconImageEntry& entry = entries.at(count - 1 - row);
-        const QString path = QDir::toNativeSeparators(QDir(folder).filePath(pngFileName(name, entry)));
+        chosen.append(count - 1 - row);
+        sizes.append({entry.width, entry.depth});
+    }
+    const QStringList names = ExportNames::distinctGroupPngFileNames(ui->nameLineEdit->text(), sizes);
+    QStringList paths;
+    for (const QString& name : names)
+        paths.append(QDir::toNativeSeparators(QDir(folder).filePath(name)));
+    // Refused: nothing is written and the dialog stays, for another name or folder.
+    if (!confirmReplaceFiles(this, tr("Extract Icon"), paths))
+        return;
 
+    int written = 0;
+    QStringList failures;
+    for (int i = 0; i < paths.size(); ++i) {
         // Through a QSaveFile: a failed write leaves neither a half-written file nor a
         // damaged copy of one that was there before.
-        const bool ok = PngExport::writePng(entry.image, path);
-        if (!ok) {
-            qDebug().noquote() << "Cannot overwrite: " << path;
+        QString error;
+        if (!PngExport::writePng(entries.at(chosen.at(i)).image, paths.at(i), &error)) {
+            qDebug().noquote() << "Cannot overwrite: " << paths.at(i);
+            failures.append(error);
             continue;
         }
-        written = true;
+        ++written;
     }
 
-    if (written)
+    if (!failures.isEmpty()) {
+        showFailureBox(tr("Extract Icon"),
+                       written == 0 ? tr("No PNG file could be written.")
+                                    : tr("%1 of %2 PNG files could not be written.").arg(failures.size()).arg(paths.size()),
+                       failures);
+    } else if (written > 0) {
         showSuccessBox(tr("Extract Icon"), tr("The Icon file have been successfully exported."), exportPath);
+    }
     deleteLater();
 }

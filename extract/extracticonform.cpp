@@ -41,15 +41,22 @@ bool hasIcoSuffix(const QString& path)
     return QFileInfo(path).suffix().compare(QLatin1String("ico"), Qt::CaseInsensitive) == 0;
 }
 
-// Replaces path with bytes whole or not at all: a failed write leaves the old file as it was.
-bool saveBytes(const QString& path, const QByteArray& bytes)
+// Replaces path with bytes whole or not at all: a failed write leaves the old file as it
+// was.  The reason when it failed, else empty.
+QString saveBytes(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         qCritical().noquote() << "Error: Could not write" << path << "-" << file.errorString();
-        return false;
+        return file.errorString();
     }
-    return true;
+    return QString();
+}
+
+// One line of the failure box: the file and why it was not written.
+QString cannotWrite(const QString& path, const QString& reason)
+{
+    return ExtractIconForm::tr("cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace
@@ -180,14 +187,36 @@ void ExtractIconForm::onTimeout()
     for (int i = 0; i < names.size(); ++i)
         candidates.append({i, libraryPath(names.at(i))});
 
-    initialLoadWatcher = new QFutureWatcher<InitialLoad>(this);
-    connect(initialLoadWatcher, SIGNAL(finished()), this, SLOT(onInitialLoadDone()));
-    // The task reads files and decodes images only; its result comes back to this
-    // thread through the watcher's queued signal, and only here touches the list.
-    // The list's images are scaled there too, at the screen's pixels per icon pixel.
+    // The list's images are scaled in the task too, at the screen's pixels per icon pixel.
     const int listSide = qCeil(kListIconSide * devicePixelRatioF());
-    initialLoadWatcher->setFuture(
-        QtConcurrent::run(QThreadPool::globalInstance(), &runInitialLoad, candidates, listSide));
+    watchLoad(QtConcurrent::run(QThreadPool::globalInstance(), &runInitialLoad, candidates, listSide), true);
+}
+
+void ExtractIconForm::startLoad(SourceKind kind, const QString& path)
+{
+    clearIcons();
+    showSourcePath(path);
+    // Until the records arrive the list is empty, so no export can act on a half-known
+    // source.
+    sourceIsParsedFile = false;
+    sourceIsIcoFile = false;
+    sourceFilePath = path;
+    icoFileBytes.clear();
+    const int listSide = qCeil(kListIconSide * devicePixelRatioF());
+    watchLoad(QtConcurrent::run(QThreadPool::globalInstance(), &runLoad, kind, path, listSide), false);
+}
+
+void ExtractIconForm::watchLoad(const QFuture<LoadResult>& future, bool initial)
+{
+    // The task reads files and decodes images only; its result comes back to this thread
+    // through the watcher's queued signal, and only here touches the list.  A load asked
+    // for later makes this one's result stale: it is dropped when it arrives.
+    auto* watcher = new QFutureWatcher<LoadResult>(this);
+    watcher->setProperty("generation", ++loadGeneration);
+    watcher->setProperty("initial", initial);
+    connect(watcher, SIGNAL(finished()), this, SLOT(onLoadDone()));
+    watcher->setFuture(future);
+    setCursor(Qt::BusyCursor);
 }
 
 QImage ExtractIconForm::listImage(const QImage& image, int side)
@@ -200,10 +229,23 @@ QImage ExtractIconForm::listImage(const QImage& image, int side)
     return fitted.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-ExtractIconForm::InitialLoad ExtractIconForm::runInitialLoad(const QList<QPair<int, QString>>& candidates,
-                                                             int listSide)
+namespace {
+
+// What the GUI thread would otherwise do for every item at once when the records arrive:
+// scale the best image to the list's size and premultiply it.
+void makeListImages(ExtractIconForm::LoadResult& load, int listSide)
 {
-    InitialLoad load;
+    load.listImages.reserve(load.records.size());
+    for (const IconGroupRecord& record : qAsConst(load.records))
+        load.listImages.append(ExtractIconForm::listImage(record.image, listSide));
+}
+
+} // namespace
+
+ExtractIconForm::LoadResult ExtractIconForm::runInitialLoad(const QList<QPair<int, QString>>& candidates,
+                                                            int listSide)
+{
+    LoadResult load;
     if (!candidates.isEmpty()) {
         load.libraryIndex = candidates.constFirst().first;
         load.path = candidates.constFirst().second;
@@ -219,40 +261,90 @@ ExtractIconForm::InitialLoad ExtractIconForm::runInitialLoad(const QList<QPair<i
         load.records = std::move(records);
         break;
     }
-    // What the GUI thread would otherwise do for every item at once when the records
-    // arrive: scale the best image to the list's size and premultiply it.
-    load.listImages.reserve(load.records.size());
-    for (const IconGroupRecord& record : qAsConst(load.records))
-        load.listImages.append(listImage(record.image, listSide));
+    makeListImages(load, listSide);
     return load;
 }
 
-void ExtractIconForm::onInitialLoadDone()
+ExtractIconForm::LoadResult ExtractIconForm::runLoad(SourceKind kind, const QString& path, int listSide)
 {
-    const QFuture<InitialLoad> future = initialLoadWatcher->future();
-    initialLoadWatcher->deleteLater();
-    initialLoadWatcher = nullptr;
-    if (future.isCanceled() || future.resultCount() == 0) {
-        qWarning() << "Warning: The initial icon load was cancelled.";
-        ui->openFileLabel->setText(QString());
-        return;
+    LoadResult load;
+    load.kind = kind;
+    load.path = path;
+    switch (kind) {
+    case SourceKind::Library:
+        IconListing::loadIconLibrary(path, load.records);
+        break;
+    case SourceKind::ParsedFile:
+        IconListing::listFileIcons(path, load.records);
+        break;
+    case SourceKind::IcoFile: {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return load;
+        if (file.size() > IconListing::kMaxIcoFileBytes) {
+            qWarning().noquote() << "Warning: Not reading" << path << "- too large for an icon file.";
+            return load;
+        }
+        load.icoBytes = file.readAll();
+        IconListing::listIcoBytes(load.icoBytes, load.records);
+        break;
     }
-    InitialLoad load = future.result();
+    }
+    makeListImages(load, listSide);
+    return load;
+}
 
+void ExtractIconForm::onLoadDone()
+{
+    auto* watcher = static_cast<QFutureWatcher<LoadResult>*>(sender());
+    const bool newest = watcher->property("generation").toInt() == loadGeneration;
+    const bool initial = watcher->property("initial").toBool();
+    const QFuture<LoadResult> future = watcher->future();
+    watcher->deleteLater();
+
+    if (newest) {
+        unsetCursor();
+        if (future.isCanceled() || future.resultCount() == 0) {
+            qWarning() << "Warning: The icon load was cancelled.";
+            if (initial)
+                ui->openFileLabel->setText(QString());
+        } else {
+            LoadResult load = future.result();
+            applyLoad(load);
+            if (initial)
+                setCurrentLibraryAction(libraryActions.value(1 + load.libraryIndex));
+        }
+    }
+    if (initial) {
+        connectListOnce();
+        Q_EMIT initialLoadFinished();
+    }
+    if (newest)
+        Q_EMIT loadFinished();
+}
+
+void ExtractIconForm::applyLoad(LoadResult& load)
+{
     clearIcons();
     showSourcePath(load.path.isEmpty() ? libraryNames().constFirst() : load.path);
     ExtractIconGlobal::IconResourceList = std::move(load.records);
     appendNewItems(load.listImages);
-    sourceIsParsedFile = false;
-    sourceIsIcoFile = false;
+    sourceIsParsedFile = load.kind == SourceKind::ParsedFile;
+    sourceIsIcoFile = load.kind == SourceKind::IcoFile && !load.icoBytes.isEmpty();
     sourceFilePath = load.path;
-    setCurrentLibraryAction(libraryActions.value(1 + load.libraryIndex));
+    icoFileBytes = std::move(load.icoBytes);
+    connectListOnce();
+}
 
+void ExtractIconForm::connectListOnce()
+{
+    if (listConnected)
+        return;
+    listConnected = true;
     connect(ui->listView, SIGNAL(doubleClicked(QModelIndex)), this, SLOT(OnDoubleClickListView(QModelIndex)));
     connect(ui->listView->selectionModel(), SIGNAL(selectionChanged(const QItemSelection&, const QItemSelection&)),
             this, SLOT(OnSelectionChanged(const QItemSelection&, const QItemSelection&)));
     connect(ui->listView, SIGNAL(addURLs(QList<QUrl>)), this, SLOT(on_AddURLs(QList<QUrl>)));
-    Q_EMIT initialLoadFinished();
 }
 
 void ExtractIconForm::setCurrentLibraryAction(QAction* action)
@@ -278,7 +370,6 @@ void ExtractIconForm::menuSelected(bool)
     const QString path = index == 0 ? QString() : libraryPath(action->text());
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
         loadIconLibrary(path);
-        sourceIsParsedFile = false;
         setCurrentLibraryAction(action);
         return;
     }
@@ -289,14 +380,10 @@ void ExtractIconForm::menuSelected(bool)
         return;
     const QString file = files.constFirst();
     loadIconPath = QFileInfo(file).path();
-    if (!hasIcoSuffix(file)) {
+    if (!hasIcoSuffix(file))
         listFileIcons(file);
-        sourceIsParsedFile = true;
-        sourceFilePath = file;
-    } else {
+    else
         loadIcoFile(file);
-        sourceIsParsedFile = false;
-    }
     setCurrentLibraryAction(action);
 }
 
@@ -334,47 +421,17 @@ void ExtractIconForm::appendNewItems(const QList<QImage>& listImages)
 
 void ExtractIconForm::loadIconLibrary(const QString& path)
 {
-    showSourcePath(path);
-    clearIcons();
-    sourceIsIcoFile = false;
-    sourceFilePath = path;
-    icoFileBytes.clear();
-    if (IconListing::loadIconLibrary(path, ExtractIconGlobal::IconResourceList))
-        appendNewItems();
+    startLoad(SourceKind::Library, path);
 }
 
 void ExtractIconForm::listFileIcons(const QString& path)
 {
-    clearIcons();
-    showSourcePath(path);
-    sourceIsIcoFile = false;
-    sourceFilePath = path;
-    icoFileBytes.clear();
-    if (IconListing::listFileIcons(path, ExtractIconGlobal::IconResourceList))
-        appendNewItems();
+    startLoad(SourceKind::ParsedFile, path);
 }
 
 void ExtractIconForm::loadIcoFile(const QString& path)
 {
-    clearIcons();
-    showSourcePath(path);
-    sourceIsIcoFile = false;
-    sourceFilePath = path;
-    icoFileBytes.clear();
-
-    // The bytes are kept: exporting this list "to Ico" writes them back as they are.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    if (file.size() > IconListing::kMaxIcoFileBytes) {
-        qWarning().noquote() << "Warning: Not reading" << path << "- too large for an icon file.";
-        return;
-    }
-    icoFileBytes = file.readAll();
-    file.close();
-    IconListing::listIcoBytes(icoFileBytes, ExtractIconGlobal::IconResourceList);
-    sourceIsIcoFile = true;
-    appendNewItems();
+    startLoad(SourceKind::IcoFile, path);
 }
 
 int ExtractIconForm::currentRow() const
@@ -414,11 +471,13 @@ void ExtractIconForm::openExportDialog(int row)
 {
     const IconGroupRecord& record = ExtractIconGlobal::IconResourceList.at(row);
     QPointer<ExportIconDialog> dialog = new ExportIconDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->iconId = record.id;
     dialog->entries = record.entries;
     dialog->fillList();
     dialog->exec();
-    // Closed by Escape or the title bar it is still here; its destructor stores the folder.
+    // However it closed it goes; at once here, so its destructor has stored the folder
+    // before anything reads it again.
     delete dialog.data();
 }
 
@@ -427,6 +486,12 @@ void ExtractIconForm::exportToIcoSelected(bool)
     const int row = currentRow();
     if (row < 0 || row >= ExtractIconGlobal::IconResourceList.size())
         return;
+    // Taken before the save dialog, whose event loop could let the list change.
+    const int groupId = ExtractIconGlobal::IconResourceList.at(row).id;
+    const bool parsedFile = sourceIsParsedFile;
+    const bool icoFile = sourceIsIcoFile;
+    const QString source = sourceFilePath;
+    const QByteArray bytes = icoFileBytes;
 
     QString folder;
     if (KvGlobal::readRegistryString(KvGlobal::CurrentUser, registryKey(), QStringLiteral("exportIconPath"), folder))
@@ -443,16 +508,38 @@ void ExtractIconForm::exportToIcoSelected(bool)
     if (answer.isEmpty())
         return;
 
-    bool ok = false;
-    if (sourceIsParsedFile)
-        ok = exportFileGroupsAsIco(sourceFilePath, answer);
-    else if (sourceIsIcoFile)
+    QStringList failures;
+    int files = 1;
+    if (parsedFile) {
+        // One group goes to the name the save dialog confirmed; several go to NAME_n.ico,
+        // names it never showed, so they are asked about here.
+        const QStringList paths = IcoAssembly::fileGroupOutputPaths(source, answer);
+        if (paths.size() > 1 && !confirmReplaceFiles(this, tr("Extract Icon"), paths))
+            return;
+        const IcoAssembly::ExportResult result = IcoAssembly::exportFileGroups(source, answer);
+        if (!result.error.isEmpty())
+            failures.append(cannotWrite(answer, result.error));
+        files = qMax(1, int(result.files.size()));
+        for (const IcoAssembly::FileResult& file : result.failures())
+            failures.append(cannotWrite(file.path, file.error));
+    } else if (icoFile) {
         // The list is the file itself: its own bytes are the icon.
-        ok = saveBytes(answer, icoFileBytes);
-    else
-        ok = exportModuleGroupAsIco(sourceFilePath, ExtractIconGlobal::IconResourceList.at(row).id, answer);
-    if (ok)
+        const QString error = saveBytes(answer, bytes);
+        if (!error.isEmpty())
+            failures.append(cannotWrite(answer, error));
+    } else {
+        const IcoAssembly::FileResult result = IcoAssembly::exportModuleGroup(source, groupId, answer);
+        if (!result.ok())
+            failures.append(cannotWrite(answer, result.error));
+    }
+
+    if (failures.isEmpty())
         showExportedBox(answer);
+    else if (files == 1)
+        showFailureBox(tr("Extract Icon"), tr("The icon file could not be written."), failures);
+    else
+        showFailureBox(tr("Extract Icon"),
+                       tr("%1 of %2 icon files could not be written.").arg(failures.size()).arg(files), failures);
 }
 
 void ExtractIconForm::showExportedBox(const QString& path)
@@ -470,5 +557,4 @@ void ExtractIconForm::on_AddURLs(QList<QUrl> urls)
         loadIconLibrary(path);
     else
         loadIcoFile(path);
-    sourceIsParsedFile = false;
 }

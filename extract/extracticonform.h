@@ -45,24 +45,34 @@ public:
     // The row of the first selected item, or -1.
     int currentRow() const;
 
-    // What the initial load found, handed from its task to the GUI thread whole.
-    struct InitialLoad
+    // Where a list comes from: a library through the module loader, an .exe/.dll through
+    // the PE reader (its "to Ico" reads the file again), or an .ico file.
+    enum class SourceKind { Library, ParsedFile, IcoFile };
+    // What one load found, handed from its task to the GUI thread whole.
+    struct LoadResult
     {
-        int libraryIndex = 0;  // into libraryNames(): the entry to check
-        QString path;          // the library listed (or, when none had icons, imageres.dll's)
+        SourceKind kind = SourceKind::Library;
+        int libraryIndex = 0;  // initial load: into libraryNames(), the entry to check
+        QString path;          // the source listed (initial load: imageres.dll's when none had icons)
         QList<IconGroupRecord> records;
         QList<QImage> listImages;  // each record's image as the list shows it
+        QByteArray icoBytes;       // an .ico file's bytes: its "to Ico" writes them back as they are
     };
     // The initial load's work, run off the GUI thread: the first library of candidates
     // (index into libraryNames(), path) that exists and has icon groups, with its list
     // images made at listSide pixels.
-    static InitialLoad runInitialLoad(const QList<QPair<int, QString>>& candidates, int listSide);
+    static LoadResult runInitialLoad(const QList<QPair<int, QString>>& candidates, int listSide);
+    // One source read off the GUI thread, with its list images made at listSide pixels.
+    static LoadResult runLoad(SourceKind kind, const QString& path, int listSide);
     // image made no larger than side x side, premultiplied, as the list draws it.
     static QImage listImage(const QImage& image, int side);
 
 Q_SIGNALS:
-    // The initial load's records are in the list.
+    // The initial load has ended; its records are in the list unless a later load
+    // replaced them.
     void initialLoadFinished();
+    // The newest load's records are in the list.
+    void loadFinished();
 
 public Q_SLOTS:
     void onTimeout();
@@ -73,6 +83,8 @@ public Q_SLOTS:
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void on_AddURLs(QList<QUrl> urls);
 
+    // Each clears the list, shows the path and reads the source in the background; the
+    // list fills when the newest load is done (loadFinished).
     void loadIconLibrary(const QString& path);
     void listFileIcons(const QString& path);
     void loadIcoFile(const QString& path);
@@ -81,7 +93,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private Q_SLOTS:
-    void onInitialLoadDone();
+    void onLoadDone();
 
 private:
     void buildLibraryMenu();
@@ -90,6 +102,10 @@ private:
     // listImages, when given, hold the list's image of each record by row.
     void appendNewItems(const QList<QImage>& listImages = {});
     void showSourcePath(const QString& path);
+    void startLoad(SourceKind kind, const QString& path);
+    void watchLoad(const QFuture<LoadResult>& future, bool initial);
+    void applyLoad(LoadResult& load);
+    void connectListOnce();
     void setCurrentLibraryAction(QAction* action);
     void openExportDialog(int row);
     void showExportedBox(const QString& path);
@@ -102,14 +118,15 @@ private:
     QAction* exportToPngAction = nullptr;
     QAction* exportToIcoAction = nullptr;
     QAction* currentLibraryAction = nullptr;
-    QFutureWatcher<InitialLoad>* initialLoadWatcher = nullptr;
+    // Counts the loads asked for; only the newest one's result reaches the list.
+    int loadGeneration = 0;
+    bool listConnected = false;
 
     QString loadIconPath;
     bool shown = false;
     int shownCount = 0;
 
-    // Where the list came from: the PE reader (the .ico export reads the file again),
-    // an .ico file (its bytes are the export), or else a library through the module loader.
+    // Where the list came from (SourceKind), set when its records arrive.
     bool sourceIsParsedFile = false;
     bool sourceIsIcoFile = false;
     QString sourceFilePath;

@@ -1,5 +1,7 @@
 #include "icoassembly.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QList>
 #include <QThreadPool>
 #include <QtDebug>
@@ -17,21 +19,33 @@ namespace {
 // Saves are mostly waiting for the disk to confirm; a few at once hide that wait.
 constexpr int kParallelSaves = 16;
 
+// The reasons reach the user in the Extract tab's warning box.
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("IcoAssembly", text);
+}
+
 // The images of one group, each entry's first eight bytes as stored in the group, with
 // the payloads from icons; nothing (after a logged line) when the group is malformed or
-// names an RT_ICON that is missing.
+// names an RT_ICON that is missing, with the reason in reason when given.
 std::optional<QList<IcoFile::Image>> groupImages(const QByteArray& groupBytes,
-                                                 const QMap<quint16, QByteArray>& icons)
+                                                 const QMap<quint16, QByteArray>& icons,
+                                                 QString* reason = nullptr)
 {
+    auto fail = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return std::nullopt;
+    };
     const ByteReader group(groupBytes);
     const auto header = IcoLayout::header(group);
     if (!header) {
         qCritical() << "Error: Group Icon data is too small to contain the GRPICONDIR header.";
-        return std::nullopt;
+        return fail(tr("the icon group is too short for its header"));
     }
     if (header->type != IcoLayout::kTypeIcon) {
         qCritical() << "Error: Group Icon type is not 1 (Icon).";
-        return std::nullopt;
+        return fail(tr("the icon group is not of the icon type"));
     }
     const qint64 count = header->count;
     const qint64 expected = IcoLayout::directoryBytes(count, IcoLayout::kGroupEntryBytes);
@@ -39,7 +53,7 @@ std::optional<QList<IcoFile::Image>> groupImages(const QByteArray& groupBytes,
         qCritical() << "Error: Group Icon data size mismatch. Expected" << expected
                     << "bytes but got" << group.size()
                     << "bytes. The count or the image data extraction is likely wrong.";
-        return std::nullopt;
+        return fail(tr("the icon group is shorter than its %1 entries").arg(count));
     }
     qInfo() << "Found" << count << "icon images in the group to extract.";
 
@@ -48,17 +62,17 @@ std::optional<QList<IcoFile::Image>> groupImages(const QByteArray& groupBytes,
     for (qint64 i = 0; i < count; ++i) {
         const auto entry = IcoLayout::groupEntry(group, i);
         if (!entry)
-            return std::nullopt;
+            return fail(tr("the icon group is shorter than its %1 entries").arg(count));
         const auto icon = icons.constFind(entry->iconId);
         if (icon == icons.cend()) {
             qCritical() << "Error: Missing RT_ICON resource for ID" << entry->iconId
                         << ". Cannot complete ICO file.";
-            return std::nullopt;
+            return fail(tr("the icon image %1 that the group names is missing").arg(entry->iconId));
         }
         const qint64 length = icon->size();
         if (offset + length > IcoLayout::kMaxFileBytes) {
             qCritical() << "Error: The icon group is too large for an ICO file.";
-            return std::nullopt;
+            return fail(tr("the icon group is too large for an ICO file"));
         }
         if (length != qint64(entry->length)) {
             qWarning() << "Warning: Data size mismatch for icon ID" << entry->iconId
@@ -71,27 +85,27 @@ std::optional<QList<IcoFile::Image>> groupImages(const QByteArray& groupBytes,
     return images;
 }
 
-// Writes images to path; false (after a logged line) when it could not.
-bool saveImages(const QString& path, const QList<IcoFile::Image>& images,
-                const IcoLayout::Header& header = {})
+// Writes images to path; the reason (after a logged line) when it could not, else empty.
+QString saveImages(const QString& path, const QList<IcoFile::Image>& images,
+                   const IcoLayout::Header& header = {})
 {
     const IcoFile::SaveResult saved = IcoFile::save(path, images, header);
     switch (saved.failure) {
     case IcoFile::Failure::None:
-        return true;
+        return QString();
     case IcoFile::Failure::TooLarge:
         qCritical() << "Error: The icon group is too large for an ICO file.";
-        return false;
+        return tr("the icon group is too large for an ICO file");
     case IcoFile::Failure::Open:
         qCritical().nospace().noquote()
             << "Error: Could not open output file '" << path << "' for writing.";
-        return false;
+        return saved.error.isEmpty() ? tr("the file cannot be opened for writing") : saved.error;
     case IcoFile::Failure::Write:
         qCritical().nospace().noquote()
             << "Error: Could not write output file '" << path << "': " << saved.error;
-        return false;
+        return saved.error.isEmpty() ? tr("the file cannot be written") : saved.error;
     }
-    return false;
+    return tr("the file cannot be written");
 }
 
 void logSaved(const QList<IcoFile::Image>& images, const QString& path)
@@ -124,31 +138,75 @@ bool writeGroupAsIco(const QByteArray& group, const QMap<quint16, QByteArray>& i
                      const QString& outputPath)
 {
     const auto images = groupImages(group, icons);
-    if (!images || !saveImages(outputPath, *images))
+    if (!images || !saveImages(outputPath, *images).isEmpty())
         return false;
     logSaved(*images, outputPath);
     return true;
 }
 
-bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath)
+bool ExportResult::ok() const
 {
-    IconResourceSet resources;
+    return error.isEmpty() && failures().isEmpty();
+}
+
+QList<FileResult> ExportResult::failures() const
+{
+    QList<FileResult> failed;
+    for (const FileResult& file : files) {
+        if (!file.ok())
+            failed.append(file);
+    }
+    return failed;
+}
+
+namespace {
+
+// The source's groups and icons, or the reason there are none to write.
+QString readCompleteResources(const QString& sourcePath, IconResourceSet& resources)
+{
     if (!SystemResources::readIconResourcesOrMun(sourcePath, resources))
-        return false;
+        return tr("its icon resources cannot be read");
     if (resources.groups.isEmpty() || resources.icons.isEmpty()) {
         qInfo() << "No complete icon resource found (missing RT_ICON or RT_GROUP_ICON).";
-        return false;
+        return tr("it holds no complete icon group");
     }
+    return QString();
+}
+
+} // namespace
+
+QStringList fileGroupOutputPaths(const QString& sourcePath, const QString& outputPath)
+{
+    IconResourceSet resources;
+    QStringList paths;
+    if (!readCompleteResources(sourcePath, resources).isEmpty())
+        return paths;
+    const int count = int(resources.groups.size());
+    for (int i = 0; i < count; ++i)
+        paths.append(groupOutputPath(outputPath, i, count));
+    return paths;
+}
+
+ExportResult exportFileGroups(const QString& sourcePath, const QString& outputPath)
+{
+    ExportResult result;
+    IconResourceSet resources;
+    result.error = readCompleteResources(sourcePath, resources);
+    if (!result.error.isEmpty())
+        return result;
 
     // Assembled in directory order with their log lines, then saved side by side, then
     // reported in order again.
     const int count = int(resources.groups.size());
     QList<std::optional<QList<IcoFile::Image>>> files;
     files.reserve(count);
-    for (const QByteArray& group : qAsConst(resources.groups))
-        files.append(groupImages(group, resources.icons));
+    result.files.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        FileResult file{QDir::toNativeSeparators(groupOutputPath(outputPath, i, count)), QString()};
+        files.append(groupImages(resources.groups.at(i), resources.icons, &file.error));
+        result.files.append(file);
+    }
 
-    QList<char> saved(count, 0);
     QThreadPool pool;
     pool.setMaxThreadCount(kParallelSaves);
     for (int i = 0; i < count; ++i) {
@@ -156,50 +214,68 @@ bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath)
             continue;
         const QString path = groupOutputPath(outputPath, i, count);
         const QList<IcoFile::Image>& images = *files.at(i);
-        char* result = &saved[i];
-        pool.start([path, &images, result] { *result = saveImages(path, images) ? 1 : 0; });
+        QString* error = &result.files[i].error;
+        pool.start([path, &images, error] { *error = saveImages(path, images); });
     }
     pool.waitForDone();
 
-    bool all = true;
     for (int i = 0; i < count; ++i) {
-        if (!saved.at(i)) {
-            all = false;
-            continue;
-        }
-        logSaved(*files.at(i), groupOutputPath(outputPath, i, count));
+        if (result.files.at(i).ok())
+            logSaved(*files.at(i), groupOutputPath(outputPath, i, count));
     }
-    return all;
+    return result;
 }
 
-bool exportModuleGroupAsIco(const QString& libraryPath, int groupId, const QString& outputPath)
+bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath)
 {
-    if (groupId < 0 || groupId > 0xFFFF)
-        return false;
+    return exportFileGroups(sourcePath, outputPath).ok();
+}
+
+FileResult exportModuleGroup(const QString& libraryPath, int groupId, const QString& outputPath)
+{
+    FileResult result{QDir::toNativeSeparators(outputPath), QString()};
+    if (groupId < 0 || groupId > 0xFFFF) {
+        result.error = tr("the icon group %1 is not in the library").arg(groupId);
+        return result;
+    }
     IconModule module(libraryPath);
-    if (!module.isOpen())
-        return false;
+    if (!module.isOpen()) {
+        result.error = tr("the library %1 cannot be loaded").arg(QDir::toNativeSeparators(libraryPath));
+        return result;
+    }
     const QByteArray groupBytes = module.groupData(IconResourceName::fromId(quint16(groupId)));
     const ByteReader group(groupBytes);
     const auto header = IcoLayout::header(group);
     // The entries are read only where the payload holds them: a count larger than the
     // payload fails the export instead of reading past it.
     if (!header
-        || group.size() < IcoLayout::directoryBytes(header->count, IcoLayout::kGroupEntryBytes))
-        return false;
+        || group.size() < IcoLayout::directoryBytes(header->count, IcoLayout::kGroupEntryBytes)) {
+        result.error = tr("the icon group %1 is missing or damaged").arg(groupId);
+        return result;
+    }
 
     QList<IcoFile::Image> images;
     for (qint64 i = 0; i < header->count; ++i) {
         const auto entry = IcoLayout::groupEntry(group, i);
-        if (!entry)
-            return false;
+        if (!entry) {
+            result.error = tr("the icon group %1 is missing or damaged").arg(groupId);
+            return result;
+        }
         const QByteArray payload = module.iconData(entry->iconId);
-        if (payload.isEmpty())
-            return false;
+        if (payload.isEmpty()) {
+            result.error = tr("the icon image %1 that the group names is missing").arg(entry->iconId);
+            return result;
+        }
         images.append({*entry, payload});
     }
     // reserved and type as the group stores them
-    return saveImages(outputPath, images, *header);
+    result.error = saveImages(outputPath, images, *header);
+    return result;
+}
+
+bool exportModuleGroupAsIco(const QString& libraryPath, int groupId, const QString& outputPath)
+{
+    return exportModuleGroup(libraryPath, groupId, outputPath).ok();
 }
 
 } // namespace IcoAssembly

@@ -6,8 +6,10 @@
 // and never touches a file that was there before.
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -32,6 +34,35 @@ bool exportModuleGroupAsIco(const QString& libraryPath, int groupId, const QStri
 
 // The file name exportFileGroupsAsIco gives group index of count.
 QString groupOutputPath(const QString& outputPath, int index, int count);
+
+// One file an export meant to write, and why it was not written (empty when it was).
+struct FileResult
+{
+    QString path;
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// What an export of a PE file's groups did: error alone when no file was attempted (the
+// source cannot be read or holds no complete group), else one result per group in
+// directory order.
+struct ExportResult
+{
+    QString error;
+    QList<FileResult> files;
+    bool ok() const;
+    QList<FileResult> failures() const;
+};
+
+// exportFileGroupsAsIco with a reason a person can read for each file not written.
+ExportResult exportFileGroups(const QString& sourcePath, const QString& outputPath);
+
+// The paths exportFileGroups would write for sourcePath, in directory order; empty when
+// the source cannot be read or holds no complete group.
+QStringList fileGroupOutputPaths(const QString& sourcePath, const QString& outputPath);
+
+// exportModuleGroupAsIco with the reason when the file was not written.
+FileResult exportModuleGroup(const QString& libraryPath, int groupId, const QString& outputPath);
 
 } // namespace IcoAssembly
 
