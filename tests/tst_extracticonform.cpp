@@ -17,6 +17,9 @@
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QThreadPool>
+#include <QFutureWatcher>
+#include <QPointer>
+#include <QScopeGuard>
 
 #include <functional>
 
@@ -136,16 +139,47 @@ private Q_SLOTS:
     void toIcoFromLibraryWritesSelectedGroup();
     void toIcoFromIcoListWritesTheFile();
     void toIcoCancelledWritesNothing();
+    void toIcoUnwritableShowsWhy_data();
+    void toIcoUnwritableShowsWhy();
+    void toIcoPartialNamesFailedGroups();
+    void toIcoAsksBeforeReplacingGroupFiles_data();
+    void toIcoAsksBeforeReplacingGroupFiles();
 
     void toPngOpensDialogForSelection();
     void toPngRowsAndNames();
-    void toPngSameNameReplaced();
-    void toPngRefusedNameWritesNothing();
+    void toPngSameSizeGetsDistinctNames();
+    void toPngRefusedNameShowsWhy();
+    void toPngUnwritableFileShowsWhy();
+    void toPngAsksBeforeReplacing_data();
+    void toPngAsksBeforeReplacing();
+    void exportDialogGoesWhenClosed();
+
+    void pickDuringFirstLoadStaysListed_data();
+    void pickDuringFirstLoadStaysListed();
+    void secondPickWins_data();
+    void secondPickWins();
 
     void themeIcons();
 
 private:
+    struct SeenBox
+    {
+        QString title;
+        QString text;
+        QString lines;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+    };
     void makeForm(bool waitForLoad = true);
+    // Runs start, then waits until the list holds the newest load's records.
+    void loaded(const std::function<void()>& start);
+    // Records the next count message boxes in seen; box i is answered with answers[i]
+    // when given, else closed.
+    void answerBoxes(QList<SeenBox>* seen, const QList<QMessageBox::StandardButton>& answers = {}, int count = 1);
+    // A PNG export dialog for entries with name in its name field, shown; clickExport()
+    // presses its Export button.
+    ExportIconDialog* pngDialog(const QList<IconImageEntry>& entries, const QString& name);
+    void clickExport() { dialog->findChild<QPushButton*>("exportPngButton")->click(); }
+    QPointer<ExportIconDialog> dialog;
     void dropOnList(const QString& path, bool expectAccepted = true);
     void selectRow(int row);
     void answerFileDialog(const QStringList& paths, QString* title = nullptr);
@@ -237,6 +271,35 @@ void TestExtractIconForm::makeForm(bool waitForLoad)
     QVERIFY(QTest::qWaitForWindowExposed(form));
     if (waitForLoad)
         QVERIFY(loaded.count() == 1 || loaded.wait(30000));
+}
+
+void TestExtractIconForm::loaded(const std::function<void()>& start)
+{
+    QSignalSpy done(form, SIGNAL(loadFinished()));
+    start();
+    QVERIFY(done.count() > 0 || done.wait(30000));
+    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestExtractIconForm::answerBoxes(QList<SeenBox>* seen, const QList<QMessageBox::StandardButton>& answers, int count)
+{
+    ::whenModal<QMessageBox>(scope, [this, seen, answers, count](QMessageBox* box) {
+        seen->append({box->windowTitle(), box->text(), box->informativeText(), box->icon()});
+        if (count > 1)
+            answerBoxes(seen, answers.mid(1), count - 1);
+        if (!answers.isEmpty() && box->button(answers.first()))
+            box->button(answers.first())->click();
+    });
+}
+
+ExportIconDialog* TestExtractIconForm::pngDialog(const QList<IconImageEntry>& entries, const QString& name)
+{
+    dialog = new ExportIconDialog(nullptr);
+    dialog->entries = entries;
+    dialog->fillList();
+    dialog->findChild<QLineEdit*>("nameLineEdit")->setText(name);
+    dialog->show();
+    return dialog;
 }
 
 void TestExtractIconForm::dropOnList(const QString& path, bool expectAccepted)
@@ -364,7 +427,7 @@ void TestExtractIconForm::firstLoadPaintsBeforeRecordsArrive()
     QCOMPARE(checkedActions(), QList<QAction*>{libraryAction("shell32.dll")});
 
     // Now connected: a drop loads, a selection enables the export button.
-    dropOnList(file("icons.ICO"));
+    loaded([&] { dropOnList(file("icons.ICO")); });
     QCOMPARE(model()->rowCount(), 1);
     selectRow(0);
     QVERIFY(form->findChild<QPushButton*>("exportButton")->isEnabled());
@@ -404,7 +467,7 @@ void TestExtractIconForm::listsLikeWrestool()
     QFETCH(int, groups);
     if (!form)
         makeForm();
-    form->listFileIcons(path);
+    loaded([&] { form->listFileIcons(path); });
     QCOMPARE(model()->rowCount(), groups);
     for (int row = 0; row < groups; ++row) {
         const IconGroupRecord& record = ExtractIconGlobal::IconResourceList.at(row);
@@ -418,7 +481,7 @@ void TestExtractIconForm::icoFileGivesOneItem()
     makeForm();
     QString title;
     answerFileDialog({file("icons.ICO")}, &title);
-    libraryAction("load from external dll, exe, ico")->trigger();
+    loaded([&] { libraryAction("load from external dll, exe, ico")->trigger(); });
     QCOMPARE(title, QStringLiteral("Load Icon Files"));
     QCOMPARE(model()->rowCount(), 1);
     QCOMPARE(model()->item(0)->text(), QStringLiteral("0"));
@@ -431,7 +494,7 @@ void TestExtractIconForm::missingIconIdsGiveMinusOne()
 {
     makeForm();
     QTest::ignoreMessage(QtInfoMsg, "No icons found in the file.");
-    form->listFileIcons(file("missing.dll"));
+    loaded([&] { form->listFileIcons(file("missing.dll")); });
     QCOMPARE(model()->rowCount(), 2);
     for (int row = 0; row < 2; ++row) {
         QCOMPARE(model()->item(row)->text(), QStringLiteral("-1"));
@@ -448,7 +511,7 @@ void TestExtractIconForm::missingIconIdsGiveMinusOne()
 void TestExtractIconForm::secondGroupShowsItsOwnImages()
 {
     makeForm();
-    form->listFileIcons(file("two.dll"));
+    loaded([&] { form->listFileIcons(file("two.dll")); });
     QCOMPARE(model()->rowCount(), 2);
     const QImage shown = model()->item(1)->icon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(shown.size(), QSize(32, 32));
@@ -474,7 +537,7 @@ void TestExtractIconForm::severalFilesLoadOnlyTheFirst()
 {
     makeForm();
     answerFileDialog({file("icons.ICO"), file("two.dll")});
-    libraryAction("ddores.dll")->trigger();
+    loaded([&] { libraryAction("ddores.dll")->trigger(); });
     QCOMPARE(model()->rowCount(), 1);
     QCOMPARE(model()->item(0)->text(), QStringLiteral("0"));
     QCOMPARE(checkedActions(), QList<QAction*>{libraryAction("ddores.dll")});
@@ -484,8 +547,11 @@ void TestExtractIconForm::severalFilesLoadOnlyTheFirst()
 void TestExtractIconForm::menuLoadsLibrary()
 {
     makeForm();
-    form->listFileIcons(file("two.dll"));
-    libraryAction("explorer.exe")->trigger();
+    // The second load wins over the first, still running.
+    loaded([&] {
+        form->listFileIcons(file("two.dll"));
+        libraryAction("explorer.exe")->trigger();
+    });
     const QString explorer = QDir(kWineFolder).filePath("explorer.exe");
     QCOMPARE(form->findChild<QLabel*>("openFileLabel")->text(), explorer);
     QCOMPARE(model()->rowCount(), int(wrestoolGroupNames(explorer).size()));
@@ -508,8 +574,11 @@ void TestExtractIconForm::drops()
     QFETCH(bool, accepted);
     if (!form)
         makeForm();
-    form->listFileIcons(file("two.dll"));
-    dropOnList(file(name), accepted);
+    loaded([&] { form->listFileIcons(file("two.dll")); });
+    if (accepted)
+        loaded([&] { dropOnList(file(name), accepted); });
+    else
+        dropOnList(file(name), accepted);
     QCOMPARE(model()->rowCount(), accepted ? 1 : 2);
 }
 
@@ -529,7 +598,7 @@ void TestExtractIconForm::toIcoFromParsedFile()
     QFETCH(QList<int>, entries);
     makeForm();
     answerFileDialog({file(source)});
-    libraryAction("load from external dll, exe, ico")->trigger();
+    loaded([&] { libraryAction("load from external dll, exe, ico")->trigger(); });
     selectRow(written.size() - 1);
     answerFileDialog({file("out/a.ico")});
     bool box = false;
@@ -568,7 +637,7 @@ void TestExtractIconForm::toIcoFromLibraryWritesSelectedGroup()
 void TestExtractIconForm::toIcoFromIcoListWritesTheFile()
 {
     makeForm();
-    dropOnList(file("icons.ICO"));
+    loaded([&] { dropOnList(file("icons.ICO")); });
     selectRow(0);
     answerFileDialog({file("out/copy.ico")});
     bool box = false;
@@ -604,10 +673,105 @@ void TestExtractIconForm::toIcoCancelledWritesNothing()
     QCOMPARE(name, QString());
 }
 
+void TestExtractIconForm::toIcoUnwritableShowsWhy_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::newRow("library") << QString();
+    QTest::newRow("file with one group") << "one.dll";
+    QTest::newRow("ico file") << "icons.ICO";
+}
+
+void TestExtractIconForm::toIcoUnwritableShowsWhy()
+{
+    QFETCH(QString, source);
+    makeForm();
+    if (!source.isEmpty()) {
+        answerFileDialog({file(source)});
+        loaded([&] { libraryAction("load from external dll, exe, ico")->trigger(); });
+    }
+    selectRow(0);
+    // A file where a folder should be: no one, not even root, writes below it.
+    QFile plain(file("out/plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString target = file("out/plain/x.ico");
+    ::whenModal<QFileDialog>(scope, [&](QFileDialog* dialog) { QVERIFY(::answerFileDialog(dialog, target)); });
+    QList<SeenBox> boxes;
+    answerBoxes(&boxes, {}, 2);
+    form->exportToIcoSelected(false);
+    QTRY_COMPARE(boxes.size(), 1);
+    QTest::qWait(100);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().icon, QMessageBox::Warning);
+    QCOMPARE(boxes.first().title, QStringLiteral("Extract Icon"));
+    QCOMPARE(boxes.first().text, QStringLiteral("The icon file could not be written."));
+    QVERIFY2(boxes.first().lines.startsWith("cannot write " + QDir::toNativeSeparators(target) + ": "),
+             qPrintable(boxes.first().lines));
+    QCOMPARE(QDir(file("out")).entryList(QDir::Files), QStringList{"plain"});
+}
+
+void TestExtractIconForm::toIcoPartialNamesFailedGroups()
+{
+    makeForm();
+    answerFileDialog({file("two.dll")});
+    loaded([&] { libraryAction("load from external dll, exe, ico")->trigger(); });
+    selectRow(1);
+    QVERIFY(QDir(file("out")).mkdir("a_1.ico"));
+    answerFileDialog({file("out/a.ico")});
+    QList<SeenBox> boxes;
+    answerBoxes(&boxes, {QMessageBox::Yes}, 2);
+    form->exportToIcoSelected(false);
+    QTRY_COMPARE(boxes.size(), 2);
+    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 1 existing files?"));
+    QCOMPARE(boxes.at(1).icon, QMessageBox::Warning);
+    QCOMPARE(boxes.at(1).text, QStringLiteral("1 of 2 icon files could not be written."));
+    QVERIFY2(boxes.at(1).lines.contains(QDir::toNativeSeparators(file("out/a_1.ico"))), qPrintable(boxes.at(1).lines));
+    QVERIFY(!boxes.at(1).lines.contains("a_0.ico"));
+    QCOMPARE(icotoolEntries(file("out/a_0.ico")).size(), 2);
+}
+
+void TestExtractIconForm::toIcoAsksBeforeReplacingGroupFiles_data()
+{
+    QTest::addColumn<bool>("agree");
+    QTest::newRow("refused") << false;
+    QTest::newRow("agreed") << true;
+}
+
+void TestExtractIconForm::toIcoAsksBeforeReplacingGroupFiles()
+{
+    QFETCH(bool, agree);
+    makeForm();
+    answerFileDialog({file("two.dll")});
+    loaded([&] { libraryAction("load from external dll, exe, ico")->trigger(); });
+    selectRow(0);
+    const QByteArray older = "an older icon";
+    QFile old(file("out/a_0.ico"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(older);
+    old.close();
+    answerFileDialog({file("out/a.ico")});
+    QList<SeenBox> boxes;
+    answerBoxes(&boxes, {agree ? QMessageBox::Yes : QMessageBox::No}, 2);
+    form->exportToIcoSelected(false);
+    QTRY_COMPARE(boxes.size(), agree ? 2 : 1);
+    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 1 existing files?"));
+    QCOMPARE(boxes.at(0).lines, QStringLiteral("a_0.ico"));
+    if (agree) {
+        QCOMPARE(boxes.at(1).text, QStringLiteral("The Icon file have been successfully exported."));
+        QCOMPARE(icotoolEntries(file("out/a_0.ico")).size(), 2);
+        QCOMPARE(icotoolEntries(file("out/a_1.ico")).size(), 1);
+    } else {
+        QTest::qWait(100);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(readBytes(file("out/a_0.ico")), older);
+        QCOMPARE(QDir(file("out")).entryList(QDir::Files), QStringList{"a_0.ico"});
+    }
+}
+
 void TestExtractIconForm::toPngOpensDialogForSelection()
 {
     makeForm();
-    form->listFileIcons(file("two.dll"));
+    loaded([&] { form->listFileIcons(file("two.dll")); });
     selectRow(0);
     QString name;
     int rows = -1;
@@ -656,43 +820,220 @@ void TestExtractIconForm::toPngRowsAndNames()
     QCOMPARE(next.exportPath, QDir::toNativeSeparators(file("out")));
 }
 
-void TestExtractIconForm::toPngSameNameReplaced()
+void TestExtractIconForm::toPngSameSizeGetsDistinctNames()
 {
-    QFile old(file("out/n_32x32_32bits.png"));
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("an older file of the same name");
-    old.close();
-    auto* dialog = new ExportIconDialog(nullptr);
-    dialog->entries = {{solid(32, Qt::red), 32, 32}, {solid(32, Qt::green), 32, 32}};
-    dialog->fillList();
-    dialog->findChild<QLineEdit*>("nameLineEdit")->setText("n");
-    dialog->show();
+    pngDialog({{solid(32, Qt::red), 32, 32}, {solid(16, Qt::blue), 16, 32}, {solid(32, Qt::green), 32, 32}}, "n");
     answerFolder(file("out"));
-    bool box = false;
-    watchBox(&box);
-    dialog->findChild<QPushButton*>("exportPngButton")->click();
-    QVERIFY(box);
-    // The lower row, the group's first image, is written last.
-    QCOMPARE(QDir(file("out")).entryList(QDir::Files), QStringList{"n_32x32_32bits.png"});
-    QCOMPARE(QColor(QImage(file("out/n_32x32_32bits.png")).pixel(1, 1)), QColor(Qt::red));
+    QList<SeenBox> boxes;
+    answerBoxes(&boxes);
+    clickExport();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().text, QStringLiteral("The Icon file have been successfully exported."));
+    // Neither image of the same size and depth replaces the other: the top row, the
+    // group's last image, keeps the plain name.
+    QCOMPARE(QDir(file("out")).entryList(QDir::Files),
+             (QStringList{"n_16x16_32bits.png", "n_32x32_32bits.png", "n_32x32_32bits_2.png"}));
+    QCOMPARE(run("identify", {"-format", "%[pixel:p{1,1}]", file("out/n_32x32_32bits.png")}).out,
+             QByteArray("srgba(0,255,0,1)"));
+    QCOMPARE(run("identify", {"-format", "%[pixel:p{1,1}]", file("out/n_32x32_32bits_2.png")}).out,
+             QByteArray("srgba(255,0,0,1)"));
 }
 
-void TestExtractIconForm::toPngRefusedNameWritesNothing()
+void TestExtractIconForm::toPngRefusedNameShowsWhy()
 {
-    auto* dialog = new ExportIconDialog(nullptr);
-    QPointer<ExportIconDialog> guard = dialog;
-    dialog->entries = {{solid(16, Qt::red), 16, 32}};
-    dialog->fillList();
     // Longer than any file name the file system takes.
-    dialog->findChild<QLineEdit*>("nameLineEdit")->setText(QString(300, 'x'));
-    dialog->show();
+    QPointer<ExportIconDialog> guard = pngDialog({{solid(16, Qt::red), 16, 32}}, QString(300, 'x'));
     answerFolder(file("out"));
-    bool box = false;
-    ::whenModal<QMessageBox>(scope, [&](QMessageBox*) { box = true; });
-    dialog->findChild<QPushButton*>("exportPngButton")->click();
+    QList<SeenBox> boxes;
+    answerBoxes(&boxes);
+    clickExport();
     QTRY_VERIFY(guard.isNull());
-    QVERIFY(!box);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().icon, QMessageBox::Warning);
+    QCOMPARE(boxes.first().text, QStringLiteral("No PNG file could be written."));
+    QVERIFY2(boxes.first().lines.contains(QString(300, 'x') + "_16x16_32bits.png"), qPrintable(boxes.first().lines));
     QVERIFY(QDir(file("out")).isEmpty());
+}
+
+void TestExtractIconForm::toPngUnwritableFileShowsWhy()
+{
+    // A folder where one file goes: no one, not even root, writes a file there.
+    QVERIFY(QDir(file("out")).mkdir("n_16x16_32bits.png"));
+    pngDialog({{solid(16, Qt::red), 16, 32}, {solid(48, Qt::blue), 48, 32}}, "n");
+    answerFolder(file("out"));
+    QList<SeenBox> boxes;
+    answerBoxes(&boxes, {QMessageBox::Yes}, 2);
+    clickExport();
+    QTRY_COMPARE(boxes.size(), 2);
+    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 1 existing files?"));
+    // The partial run reports the file it missed, and no success.
+    QCOMPARE(boxes.at(1).icon, QMessageBox::Warning);
+    QCOMPARE(boxes.at(1).text, QStringLiteral("1 of 2 PNG files could not be written."));
+    QVERIFY2(boxes.at(1).lines.contains(QDir::toNativeSeparators(file("out/n_16x16_32bits.png"))),
+             qPrintable(boxes.at(1).lines));
+    QVERIFY(!boxes.at(1).lines.contains("n_48x48"));
+    QCOMPARE(QImage(file("out/n_48x48_32bits.png")).size(), QSize(48, 48));
+}
+
+void TestExtractIconForm::toPngAsksBeforeReplacing_data()
+{
+    QTest::addColumn<bool>("agree");
+    QTest::newRow("refused") << false;
+    QTest::newRow("agreed") << true;
+}
+
+void TestExtractIconForm::toPngAsksBeforeReplacing()
+{
+    QFETCH(bool, agree);
+    const QByteArray older = "an older file of the same name";
+    for (const char* name : {"n_16x16_32bits.png", "n_48x48_32bits.png"}) {
+        QFile old(file("out/") + name);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(older);
+    }
+    QPointer<ExportIconDialog> guard =
+        pngDialog({{solid(16, Qt::red), 16, 32}, {solid(32, Qt::red), 32, 32}, {solid(48, Qt::red), 48, 32}}, "n");
+    answerFolder(file("out"));
+    QList<SeenBox> boxes;
+    answerBoxes(&boxes, {agree ? QMessageBox::Yes : QMessageBox::No}, agree ? 2 : 1);
+    clickExport();
+    QTRY_COMPARE(boxes.size(), agree ? 2 : 1);
+    // Asked once for the batch, naming the files.
+    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 2 existing files?"));
+    QCOMPARE(boxes.at(0).lines, QStringLiteral("n_48x48_32bits.png\nn_16x16_32bits.png"));
+    if (agree) {
+        QCOMPARE(boxes.at(1).text, QStringLiteral("The Icon file have been successfully exported."));
+        QCOMPARE(QImage(file("out/n_48x48_32bits.png")).size(), QSize(48, 48));
+        QCOMPARE(QDir(file("out")).entryList(QDir::Files).size(), 3);
+        QTRY_VERIFY(guard.isNull());
+    } else {
+        QCOMPARE(readBytes(file("out/n_16x16_32bits.png")), older);
+        QCOMPARE(readBytes(file("out/n_48x48_32bits.png")), older);
+        QCOMPARE(QDir(file("out")).entryList(QDir::Files).size(), 2);
+        // The dialog stays for another name or folder.
+        QTest::qWait(50);
+        QVERIFY(!guard.isNull());
+        delete guard.data();
+    }
+}
+
+void TestExtractIconForm::exportDialogGoesWhenClosed()
+{
+    makeForm();
+    loaded([&] { form->listFileIcons(file("two.dll")); });
+    selectRow(0);
+    ::whenModal<ExportIconDialog>(scope, [](ExportIconDialog* dialog) {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    form->exportToPngSelected(false);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(form->findChildren<ExportIconDialog*>().isEmpty());
+}
+
+void TestExtractIconForm::pickDuringFirstLoadStaysListed_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("path");
+    // wine's explorer.exe holds no icon group: the list must stay empty, not show the
+    // first load's shell32.dll.
+    QTest::newRow("menu library") << "explorer.exe" << QDir(kWineFolder).filePath("explorer.exe");
+    QTest::newRow("file from the dialog") << "load from external dll, exe, ico" << file("two.dll");
+}
+
+void TestExtractIconForm::pickDuringFirstLoadStaysListed()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, path);
+    // The pool's only thread is held, so the first load is still to run when the user
+    // picks, and its result arrives first.
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    auto restore = qScopeGuard([&] { pool->setMaxThreadCount(threads); });
+    pool->setMaxThreadCount(1);
+    QSemaphore hold;
+    pool->start([&hold] { hold.acquire(); });
+    auto release = qScopeGuard([&] { hold.release(); });
+
+    makeForm(false);
+    QSignalSpy initialDone(form, SIGNAL(initialLoadFinished()));
+    QTRY_COMPARE(form->findChild<QLabel*>("openFileLabel")->text(), QStringLiteral("Please wait..."));
+    QSignalSpy inserted(model(), SIGNAL(rowsInserted(QModelIndex, int, int)));
+    QSignalSpy done(form, SIGNAL(loadFinished()));
+    if (entry.startsWith("load from"))
+        answerFileDialog({path});
+    libraryAction(entry)->trigger();
+    QCOMPARE(form->cursor().shape(), Qt::BusyCursor);
+    release.dismiss();
+    hold.release();
+    QVERIFY(initialDone.count() > 0 || initialDone.wait(30000));
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 30000);
+
+    const int groups = path.endsWith("two.dll") ? 2 : int(wrestoolGroupNames(path).size());
+    QCOMPARE(form->findChild<QLabel*>("openFileLabel")->text(), QDir::toNativeSeparators(path));
+    QCOMPARE(model()->rowCount(), groups);
+    QCOMPARE(ExtractIconGlobal::IconResourceList.size(), groups);
+    // shell32.dll's items never showed, not even for a moment.
+    QCOMPARE(inserted.count(), groups > 0 ? 1 : 0);
+    QCOMPARE(checkedActions(), QList<QAction*>{libraryAction(entry)});
+    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+    if (groups > 0) {
+        // The list works as after any first load.
+        selectRow(0);
+        QVERIFY(form->findChild<QPushButton*>("exportButton")->isEnabled());
+    }
+}
+
+void TestExtractIconForm::secondPickWins_data()
+{
+    QTest::addColumn<bool>("held");
+    // held: both wait for the pool, and the older one finishes first; free: the small
+    // file is done long before shell32.dll.
+    QTest::newRow("older finishes first") << true;
+    QTest::newRow("older finishes last") << false;
+}
+
+void TestExtractIconForm::secondPickWins()
+{
+    QFETCH(bool, held);
+    makeForm();
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    auto restore = qScopeGuard([&] { pool->setMaxThreadCount(threads); });
+    QSemaphore hold;
+    auto release = qScopeGuard([&] { hold.release(); });
+    if (held) {
+        pool->setMaxThreadCount(1);
+        pool->start([&hold] { hold.acquire(); });
+    } else {
+        release.dismiss();
+    }
+
+    QSignalSpy inserted(model(), SIGNAL(rowsInserted(QModelIndex, int, int)));
+    QSignalSpy done(form, SIGNAL(loadFinished()));
+    libraryAction("shell32.dll")->trigger();
+    form->listFileIcons(file("two.dll"));
+    QCOMPARE(form->findChild<QLabel*>("openFileLabel")->text(), QDir::toNativeSeparators(file("two.dll")));
+    QCOMPARE(model()->rowCount(), 0);
+    QCOMPARE(form->cursor().shape(), Qt::BusyCursor);
+    if (held) {
+        release.dismiss();
+        hold.release();
+    }
+    // Both results are in once their watchers are gone.
+    QTRY_VERIFY_WITH_TIMEOUT((form->findChildren<QFutureWatcher<ExtractIconForm::LoadResult>*>().isEmpty()), 30000);
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(model()->rowCount(), 2);
+    QCOMPARE(form->findChild<QLabel*>("openFileLabel")->text(), QDir::toNativeSeparators(file("two.dll")));
+    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+
+    // Its export reads two.dll, the list's source.
+    selectRow(0);
+    answerFileDialog({file("out/a.ico")});
+    QList<SeenBox> boxes;
+    answerBoxes(&boxes);
+    form->exportToIcoSelected(false);
+    QCOMPARE(QDir(file("out")).entryList(QDir::Files), (QStringList{"a_0.ico", "a_1.ico"}));
 }
 
 void TestExtractIconForm::themeIcons()
@@ -713,7 +1054,7 @@ void TestExtractIconForm::themeIcons()
     form->updateThemeIcons();
     QCOMPARE(image(exportButton->icon()), resource("_export_extractIconWhite.png"));
     QCOMPARE(image(loadButton->icon()), resource("_load_extractIconWhite.png"));
-    form->listFileIcons(file("two.dll"));
+    loaded([&] { form->listFileIcons(file("two.dll")); });
     QCOMPARE(image(exportButton->icon()), resource("_export_extractIconGray.png"));
 }
 
