@@ -152,7 +152,6 @@ private Q_SLOTS:
     void toPngUnwritableFileShowsWhy();
     void toPngAsksBeforeReplacing_data();
     void toPngAsksBeforeReplacing();
-    void exportDialogGoesWhenClosed();
 
     void pickDuringFirstLoadStaysListed_data();
     void pickDuringFirstLoadStaysListed();
@@ -915,19 +914,6 @@ void TestExtractIconForm::toPngAsksBeforeReplacing()
         QVERIFY(!guard.isNull());
         delete guard.data();
     }
-}
-
-void TestExtractIconForm::exportDialogGoesWhenClosed()
-{
-    makeForm();
-    loaded([&] { form->listFileIcons(file("two.dll")); });
-    selectRow(0);
-    ::whenModal<ExportIconDialog>(scope, [](ExportIconDialog* dialog) {
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    });
-    form->exportToPngSelected(false);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(form->findChildren<ExportIconDialog*>().isEmpty());
 }
 
 void TestExtractIconForm::pickDuringFirstLoadStaysListed_data()

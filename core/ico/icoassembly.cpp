@@ -164,11 +164,12 @@ namespace {
 // The source's groups and icons, or the reason there are none to write.
 QString readCompleteResources(const QString& sourcePath, IconResourceSet& resources)
 {
+    const QString source = QDir::toNativeSeparators(sourcePath);
     if (!SystemResources::readIconResourcesOrMun(sourcePath, resources))
-        return tr("its icon resources cannot be read");
+        return tr("the icon resources of %1 cannot be read").arg(source);
     if (resources.groups.isEmpty() || resources.icons.isEmpty()) {
         qInfo() << "No complete icon resource found (missing RT_ICON or RT_GROUP_ICON).";
-        return tr("it holds no complete icon group");
+        return tr("%1 holds no complete icon group").arg(source);
     }
     return QString();
 }
