@@ -27,7 +27,8 @@ QString composeUsage()
         "  -o, --output FILE  the icon file to write\n"
         "  --png-dir DIR      the folder of the PNG files (made when missing)\n"
         "  --sizes LIST       the PNG sizes, comma-separated, 1 to %1 (default 16,32,48,256)\n"
-        "  -q, --quiet        print no log lines\n")
+        "  -q, --quiet        print no log lines\n"
+        "  --verbose          print the debug lines too\n")
         .arg(PngExport::kMaxComposedSide);
 }
 

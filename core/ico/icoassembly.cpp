@@ -130,14 +130,21 @@ bool writeGroupAsIco(const QByteArray& group, const QMap<quint16, QByteArray>& i
     return true;
 }
 
-bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath)
+bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath, QString* reason)
 {
+    const auto fail = [reason](const QString& text) {
+        if (reason)
+            *reason = text;
+        return false;
+    };
     IconResourceSet resources;
     if (!SystemResources::readIconResourcesOrMun(sourcePath, resources))
-        return false;
-    if (resources.groups.isEmpty() || resources.icons.isEmpty()) {
+        return fail(QStringLiteral("not a readable executable or library"));
+    if (resources.groups.isEmpty())
+        return fail(QStringLiteral("the file holds no icon group"));
+    if (resources.icons.isEmpty()) {
         qInfo() << "No complete icon resource found (missing RT_ICON or RT_GROUP_ICON).";
-        return false;
+        return fail(QStringLiteral("not every icon group could be written"));
     }
 
     // Assembled in directory order with their log lines, then saved side by side, then
@@ -169,7 +176,7 @@ bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath)
         }
         logSaved(*files.at(i), groupOutputPath(outputPath, i, count));
     }
-    return all;
+    return all || fail(QStringLiteral("not every icon group could be written"));
 }
 
 bool exportModuleGroupAsIco(const QString& libraryPath, int groupId, const QString& outputPath)
