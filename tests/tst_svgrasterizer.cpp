@@ -39,8 +39,6 @@ class TestSvgRasterizer : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void centred_data();
-    void centred();
     void icoMatchesRsvgConvert_data();
     void icoMatchesRsvgConvert();
     void viewBoxOnly();
@@ -54,40 +52,6 @@ private Q_SLOTS:
     void noOutsideFiles_data();
     void noOutsideFiles();
 };
-
-void TestSvgRasterizer::centred_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QRect>("drawing"); // where the 100 x 50 document lands
-    QTest::newRow("256 x 256: bands of 64 above and below") << QSize(256, 256) << QRect(0, 64, 256, 128);
-    QTest::newRow("16 x 16") << QSize(16, 16) << QRect(0, 4, 16, 8);
-    QTest::newRow("300 x 40: bars left and right") << QSize(300, 40) << QRect(110, 0, 80, 40);
-    QTest::newRow("8 x 302") << QSize(8, 302) << QRect(0, 149, 8, 4);
-}
-
-void TestSvgRasterizer::centred()
-{
-    QFETCH(QSize, size);
-    QFETCH(QRect, drawing);
-    QTemporaryDir dir;
-    const QString path = writeFile(dir, QStringLiteral("halves.svg"), kHalves);
-    QImage image;
-    QVERIFY(KvGlobal::rasterizeSvg(path, size.width(), size.height(), image));
-    QCOMPARE(image.size(), size);
-    QCOMPARE(image.format(), QImage::Format_RGBA8888);
-    // Outside the drawing all is clear; inside, red left and blue right, the seam in the
-    // middle: the drawing is neither stretched nor moved off centre.
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            if (!drawing.contains(x, y))
-                QVERIFY2(qAlpha(image.pixel(x, y)) == 0, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
-        }
-    }
-    QCOMPARE(image.pixel(drawing.topLeft()), qRgba(255, 0, 0, 255));
-    QCOMPARE(image.pixel(drawing.bottomLeft()), qRgba(255, 0, 0, 255));
-    QCOMPARE(image.pixel(drawing.topRight()), qRgba(0, 0, 255, 255));
-    QCOMPARE(image.pixel(drawing.bottomRight()), qRgba(0, 0, 255, 255));
-}
 
 void TestSvgRasterizer::icoMatchesRsvgConvert_data()
 {
