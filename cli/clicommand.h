@@ -22,6 +22,8 @@ constexpr char kProgramName[] = "glyphora-cli";
 // True when -q was given: the log lines are dropped, the one failure line still shows.
 bool quiet();
 void setQuiet(bool quiet);
+// --verbose: the debug lines are printed too (by default they are dropped).
+void setVerbose(bool verbose);
 
 // Prints "glyphora-cli: text" on stderr.
 void printError(const QString& text);

@@ -19,7 +19,8 @@ QString extractUsage()
         "  OUTPUT_1.ico, ... (OUTPUT cut before its last \".\").  Each file is replaced only\n"
         "  when it was written whole.\n"
         "  -o, --output FILE  the icon file to write\n"
-        "  -q, --quiet        print no log lines\n");
+        "  -q, --quiet        print no log lines\n"
+        "  --verbose          print the debug lines too\n");
 }
 
 int runExtract(const QStringList& args)
@@ -33,8 +34,9 @@ int runExtract(const QStringList& args)
         printError(QStringLiteral("extract: %1: no such file").arg(input));
         return kExitFailed;
     }
-    if (!exportFileGroupsAsIco(input, output)) {
-        printError(QStringLiteral("extract: %1: not every icon group could be written").arg(input));
+    QString reason;
+    if (!exportFileGroupsAsIco(input, output, &reason)) {
+        printError(QStringLiteral("extract: %1: %2").arg(input, reason));
         return kExitFailed;
     }
     return kExitOk;

@@ -46,7 +46,8 @@ QString icoUsage()
         "  -o, --output FILE  the icon file to write\n"
         "  --out-dir DIR      the folder of the icons (made when missing)\n"
         "  --jobs N           pictures converted at once (default: the number of cores)\n"
-        "  -q, --quiet        print no log lines\n")
+        "  -q, --quiet        print no log lines\n"
+        "  --verbose          print the debug lines too\n")
         .arg(PictureTypes::sourceSuffixes().join(QLatin1String(", ")));
 }
 

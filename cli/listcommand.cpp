@@ -24,7 +24,8 @@ QString listUsage()
         "  --json             one JSON document instead:\n"
         "                     {\"file\": ..., \"groups\": [{\"row\": ..., \"id\": ...,\n"
         "                      \"entries\": [{\"width\": ..., \"height\": ..., \"depth\": ...}]}]}\n"
-        "  -q, --quiet        print no log lines\n");
+        "  -q, --quiet        print no log lines\n"
+        "  --verbose          print the debug lines too\n");
 }
 
 namespace {
@@ -107,8 +108,11 @@ int runList(const QStringList& args)
     if (const auto status = loadGroups(QStringLiteral("list"), input, records))
         return *status;
 
-    const QByteArray out = json ? toJson(input, records).toJson(QJsonDocument::Indented)
-                                : toText(records).toUtf8();
+    // A file without icons is read as it is, not a failure; the text says so rather than
+    // print nothing.
+    const QByteArray out = json              ? toJson(input, records).toJson(QJsonDocument::Indented)
+        : records.isEmpty()                  ? QByteArrayLiteral("no icon groups\n")
+                                             : toText(records).toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return kExitOk;
 }

@@ -30,11 +30,16 @@ const Command kCommands[] = {
 };
 
 bool quietFlag = false;
+bool verboseFlag = false;
 QtMessageHandler qtHandler = nullptr;
 
 void messageFilter(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (quietFlag && type != QtFatalMsg)
+        return;
+    // The readers' debug lines follow every directory entry (thousands for one system
+    // library); they are for whoever looks into a file, not for a build log.
+    if (type == QtDebugMsg && !verboseFlag)
         return;
     // The offscreen platform of compose makes a runtime folder of its own when the
     // session names none, and says so; nothing a user of this tool has to act on.
@@ -46,11 +51,13 @@ void messageFilter(QtMsgType type, const QMessageLogContext& context, const QStr
 
 void printHelp()
 {
-    QString text = QStringLiteral("Usage: %1 [-q] COMMAND [ARGUMENTS]\n\nCommands:\n").arg(QLatin1String(Cli::kProgramName));
+    QString text = QStringLiteral("Usage: %1 [-q | --verbose] COMMAND [ARGUMENTS]\n\nCommands:\n").arg(QLatin1String(Cli::kProgramName));
     for (const Command& command : kCommands)
         text += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(command.name).leftJustified(8), QLatin1String(command.summary));
     text += QStringLiteral("\nOptions:\n"
                            "  -q, --quiet  print no log lines (a failure still prints one line)\n"
+                           "  --verbose    print the debug lines too (by default only the\n"
+                           "               information, warning and error lines)\n"
                            "  -h, --help   show this help (COMMAND --help: that command's)\n"
                            "  --version    show the version\n\n");
     text += Cli::icoUsage();
@@ -62,6 +69,7 @@ void printHelp()
 }
 
 const QCommandLineOption kQuietOption(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
+const QCommandLineOption kVerboseOption(QStringLiteral("verbose"));
 const QCommandLineOption kHelpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
 const QCommandLineOption kOutputOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("FILE"));
 
@@ -134,6 +142,11 @@ void setQuiet(bool quiet)
     quietFlag = quiet;
 }
 
+void setVerbose(bool verbose)
+{
+    verboseFlag = verbose;
+}
+
 void printError(const QString& text)
 {
     std::fprintf(stderr, "%s: %s\n", kProgramName, qPrintable(text));
@@ -151,6 +164,7 @@ std::optional<int> parseCommand(const QString& command, const QStringList& args,
 {
     parser.addOptions(options);
     parser.addOption(kQuietOption);
+    parser.addOption(kVerboseOption);
     parser.addOption(kHelpOption);
     // "-qh" is no pair of flags but an unknown option, as it has always been.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -165,6 +179,8 @@ std::optional<int> parseCommand(const QString& command, const QStringList& args,
     }
     if (parser.isSet(kQuietOption))
         setQuiet(true);
+    if (parser.isSet(kVerboseOption))
+        setVerbose(true);
     if (parser.isSet(kHelpOption)) {
         std::fputs(qPrintable(usage), stdout);
         return kExitOk;
@@ -224,7 +240,7 @@ int main(int argc, char** argv)
     // The global options end at the command's name; what follows is the command's own.
     QCommandLineParser parser;
     const QCommandLineOption versionOption(QStringLiteral("version"));
-    parser.addOptions({kQuietOption, kHelpOption, versionOption});
+    parser.addOptions({kQuietOption, kVerboseOption, kHelpOption, versionOption});
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QStringList arguments = app.arguments();
@@ -232,6 +248,8 @@ int main(int argc, char** argv)
         return parseError(QString(), arguments.mid(1), parser, {});
     if (parser.isSet(kQuietOption))
         Cli::setQuiet(true);
+    if (parser.isSet(kVerboseOption))
+        Cli::setVerbose(true);
     if (parser.isSet(kHelpOption)) {
         printHelp();
         return Cli::kExitOk;

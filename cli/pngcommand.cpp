@@ -24,7 +24,8 @@ QString pngUsage()
         "  --group ROW        the group's row, from 0\n"
         "  --out-dir DIR      the folder of the PNG files (made when missing)\n"
         "  --name NAME        the start of each file name (default: the group's id)\n"
-        "  -q, --quiet        print no log lines\n");
+        "  -q, --quiet        print no log lines\n"
+        "  --verbose          print the debug lines too\n");
 }
 
 int runPng(const QStringList& args)

@@ -55,9 +55,9 @@ QSize fullScreenClientArea();
 // True when the colour scheme is dark; every updateThemeIcons() asks this.
 bool isDarkColorScheme();
 
-// Rasterises the SVG file at path into exactly width x height pixels (each axis scaled on
-// its own, so another aspect ratio is stretched), Format_RGBA8888, straight alpha, on a
-// transparent background.  On failure (unreadable file, not an SVG) returns false and
+// Rasterises the SVG file at path into exactly width x height pixels (the drawing at the
+// largest size that keeps its proportions, centred), Format_RGBA8888, straight alpha, on
+// a transparent background.  On failure (unreadable file, not an SVG) returns false and
 // leaves out as it was.
 bool rasterizeSvg(const QString& path, int width, int height, QImage& out);
 

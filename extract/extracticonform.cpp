@@ -518,7 +518,7 @@ void ExtractIconForm::exportToIcoSelected(bool)
             return;
         const IcoAssembly::ExportResult result = IcoAssembly::exportFileGroups(source, answer);
         if (!result.error.isEmpty())
-            failures.append(cannotWrite(answer, result.error));
+            failures.append(cannotWrite(answer, QDir::toNativeSeparators(source) + QStringLiteral(": ") + result.error));
         files = qMax(1, int(result.files.size()));
         for (const IcoAssembly::FileResult& file : result.failures())
             failures.append(cannotWrite(file.path, file.error));

@@ -11,10 +11,17 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=${1:?usage: make-seeds.sh SEED_DIR}
 wine64=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 # made afresh each time: an older layout's whole libraries must not stay among the small seeds
-rm -rf "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico "$out"/png "$out"/rc "$out"/svg "$out"/real
+rm -rf "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico "$out"/png "$out"/rc "$out"/svg "$out"/document "$out"/real
 mkdir -p "$out"/pe "$out"/dib "$out"/moduledib "$out"/ico "$out"/png "$out"/real/pe "$out"/real/ico
 out=$(cd "$out" && pwd)
 "$here/small-seeds.py" "$out"
+# .glyphora documents naming the pictures fuzz_document writes at start (a.png, b.png,
+# c.svg, d.jpg), with a style, several objects of one picture, and a remote path
+mkdir -p "$out"/document
+printf '%s' '{"format": "glyphora-composition", "version": 1, "objects": [{"id": 0, "picture": "a.png", "x": 3, "y": 4, "scale": 200, "rotation": 30}]}' > "$out/document/one.glyphora"
+printf '%s' '{"format": "glyphora-composition", "version": 1, "style": {"Container": {"shape": 2, "radius": 40, "backColor1": "#ff0000"}, "Badge": {"badgeText": "NEW"}, "Canvas": {"canvasSize": 1}}, "objects": [{"id": 0, "picture": "b.png"}, {"id": 1, "picture": "sub/../b.png", "scale": 50}, {"id": 2, "picture": "d.jpg", "scale": 300}]}' > "$out/document/styled.glyphora"
+printf '%s' '{"format": "glyphora-composition", "version": 1, "objects": [{"id": 0, "picture": "c.svg", "scale": 5}, {"id": 1, "picture": "a.png", "scale": 100000}]}' > "$out/document/limits.glyphora"
+printf '%s' '{"format": "glyphora-composition", "version": 1, "objects": [{"id": 0, "picture": "//host/a.png"}, {"id": 1, "picture": "http://x/a.png"}]}' > "$out/document/remote.glyphora"
 if command -v x86_64-w64-mingw32-windres >/dev/null && command -v i686-w64-mingw32-gcc >/dev/null; then
     # an executable of each width, and a .mun-style file of resources without code
     (cd "$out/rc" && printf 'int entry(void) { return 0; }\n' > entry.c \

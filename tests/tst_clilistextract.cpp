@@ -19,6 +19,19 @@ namespace {
 
 const QString kCli = QStringLiteral(GLYPHORA_BINARY_DIR "/bin/glyphora-cli");
 const QString kComdlg = QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/comdlg32.dll");
+const QString kShell32 = QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll");
+
+// A mingw-w64 runtime library: code alone, no resource section.
+QString mingwLibraryWithoutResources()
+{
+    const QDir gcc(QStringLiteral("/usr/lib/gcc/x86_64-w64-mingw32"));
+    for (const QString& version : gcc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString path = gcc.filePath(version + QStringLiteral("/libgcc_s_seh-1.dll"));
+        if (QFile::exists(path))
+            return path;
+    }
+    return QString();
+}
 
 } // namespace
 
@@ -131,6 +144,64 @@ private Q_SLOTS:
         QVERIFY2(r.err.contains(("glyphora-cli: " + command + ": " + input).toUtf8()), r.err.constData());
         QVERIFY2(r.err.contains(logLine), r.err.constData());
         QCOMPARE(readFile(output), QByteArray("old icon"));
+    }
+
+    void withoutResources_data()
+    {
+        QTest::addColumn<QString>("input"); // empty: a library made here
+        QTest::newRow("PE32+ with a resource RVA of 0") << QString();
+        const QString mingw = mingwLibraryWithoutResources();
+        if (!mingw.isEmpty())
+            QTest::newRow("mingw-w64 libgcc_s_seh-1.dll") << mingw;
+    }
+
+    // A library without a resource section is read and holds no icon: list says so and
+    // succeeds, extract fails with that reason and writes nothing.
+    void withoutResources()
+    {
+        QFETCH(QString, input);
+        if (input.isEmpty()) {
+            PeWriter pe(PeWriter::Format::Pe32Plus);
+            pe.addIcon(1, "x");
+            pe.setResourceRvaZero(true);
+            input = m_dir.filePath("code-only.dll");
+            QVERIFY(writeFile(input, pe.build()));
+        }
+        const Run text = run(kCli, {"list", input});
+        QCOMPARE(text.exitCode, 0);
+        QCOMPARE(text.out, QByteArray("no icon groups\n"));
+        QVERIFY2(!text.err.contains("not a readable"), text.err.constData());
+        const Run json = run(kCli, {"-q", "list", "--json", input});
+        QCOMPARE(json.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(json.out).object().value("groups").toArray().size(), 0);
+
+        QTemporaryDir out;
+        const Run extract = run(kCli, {"extract", input, "-o", out.filePath("x.ico")});
+        QCOMPARE(extract.exitCode, 1);
+        QVERIFY2(extract.err.contains(("glyphora-cli: extract: " + input + ": the file holds no icon group").toUtf8()),
+                 extract.err.constData());
+        QVERIFY(QDir(out.path()).isEmpty());
+    }
+
+    // The readers' debug lines (thousands for shell32) only with --verbose; -q leaves
+    // stderr empty on success.
+    void logLevels()
+    {
+        if (!QFile::exists(kShell32))
+            QSKIP("wine is missing");
+        const Run plain = run(kCli, {"list", kShell32});
+        QCOMPARE(plain.exitCode, 0);
+        QVERIFY(plain.out.startsWith("row 0, id "));
+        QVERIFY2(!plain.err.contains("iconId:") && !plain.err.contains("wBitCount:") && plain.err.count('\n') < 10,
+                 plain.err.left(500).constData());
+        const Run verbose = run(kCli, {"--verbose", "list", kShell32});
+        QCOMPARE(verbose.exitCode, 0);
+        QVERIFY(verbose.err.count("iconId:") > 100);
+        QCOMPARE(verbose.out, plain.out);
+        QCOMPARE(run(kCli, {"list", "--verbose", kShell32}).err, verbose.err);
+        const Run quiet = run(kCli, {"-q", "list", kShell32});
+        QCOMPARE(quiet.err, QByteArray());
+        QCOMPARE(quiet.out, plain.out);
     }
 
     void usage_data()

@@ -161,15 +161,17 @@ QList<FileResult> ExportResult::failures() const
 
 namespace {
 
-// The source's groups and icons, or the reason there are none to write.
+// The source's groups and icons, or the reason there are none to write (without the
+// source's name: the command line puts it in front, the Extract tab beside the file).
 QString readCompleteResources(const QString& sourcePath, IconResourceSet& resources)
 {
-    const QString source = QDir::toNativeSeparators(sourcePath);
     if (!SystemResources::readIconResourcesOrMun(sourcePath, resources))
-        return tr("the icon resources of %1 cannot be read").arg(source);
-    if (resources.groups.isEmpty() || resources.icons.isEmpty()) {
+        return tr("not a readable executable or library");
+    if (resources.groups.isEmpty())
+        return tr("the file holds no icon group");
+    if (resources.icons.isEmpty()) {
         qInfo() << "No complete icon resource found (missing RT_ICON or RT_GROUP_ICON).";
-        return tr("%1 holds no complete icon group").arg(source);
+        return tr("the file holds no complete icon group");
     }
     return QString();
 }
@@ -227,9 +229,16 @@ ExportResult exportFileGroups(const QString& sourcePath, const QString& outputPa
     return result;
 }
 
-bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath)
+bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath, QString* reason)
 {
-    return exportFileGroups(sourcePath, outputPath).ok();
+    const ExportResult result = exportFileGroups(sourcePath, outputPath);
+    if (result.ok())
+        return true;
+    if (reason) {
+        *reason = result.error.isEmpty() ? QStringLiteral("not every icon group could be written")
+                                         : result.error;
+    }
+    return false;
 }
 
 FileResult exportModuleGroup(const QString& libraryPath, int groupId, const QString& outputPath)

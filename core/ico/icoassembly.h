@@ -26,8 +26,10 @@ bool writeGroupAsIco(const QByteArray& group, const QMap<quint16, QByteArray>& i
 
 // Every group of a PE file: one group goes to outputPath itself, several to outputPath
 // cut before its last "." plus "_N.ico" (N from 0 in directory order).  Goes on after a
-// failed group; true only when every group was written.
-bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath);
+// failed group; true only when every group was written.  On failure, reason (when given)
+// says why in a few words: the file is no readable PE file, holds no icon group, or a
+// group could not be written.
+bool exportFileGroupsAsIco(const QString& sourcePath, const QString& outputPath, QString* reason = nullptr);
 
 // The group with resource ID groupId of a library, through the module loader.
 bool exportModuleGroupAsIco(const QString& libraryPath, int groupId, const QString& outputPath);

@@ -207,7 +207,9 @@ bool writeIcoFromSvg(const QString& sourcePath, const QString& outputPath, QStri
     if (!SvgDocument::readFile(sourcePath, data) || !document.load(data)
         || !document.render(kMasterSide, kMasterSide, master)) {
         qCritical() << "Error: Failed to load source image";
-        setReason(reason, QStringLiteral("not a readable SVG drawing"));
+        const QString unavailable = SvgDocument::unavailableReason();
+        setReason(reason, unavailable.isEmpty() ? QStringLiteral("not a readable SVG drawing")
+                                                : QStringLiteral("SVG support is unavailable: %1").arg(unavailable));
         return false;
     }
     const QList<int> sizes = iconSizes(master.width());

@@ -323,9 +323,11 @@ bool readIconResources(QIODevice& device, IconResourceSet& result)
         if (const auto rva = optionalView.u32le(layout.resourceRvaOffset))
             resourceRva = *rva;
     }
+    // A library of code alone (most of mingw's and wine's) is read whole: it holds no
+    // icon, which is an empty set, not a failure.
     if (resourceRva == 0) {
         qInfo() << "No resource section found in the file.";
-        return false;
+        return true;
     }
 
     QByteArray table;

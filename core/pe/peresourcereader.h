@@ -35,7 +35,8 @@ struct Section
 // Nothing when no section holds it or when the result is 0.
 std::optional<qint64> mapRva(quint32 rva, const QList<Section>& sections);
 
-// Reads the file at path.  False after a logged failure; an empty set is a success.
+// Reads the file at path.  False after a logged failure; an empty set is a success, as
+// for a PE file without a resource directory.
 bool readIconResources(const QString& path, IconResourceSet& result);
 // The same on an open, seekable device (a QFile, or a QBuffer in the fuzz targets).
 bool readIconResources(QIODevice& device, IconResourceSet& result);

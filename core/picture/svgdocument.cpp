@@ -4,6 +4,8 @@
 #include <QLibrary>
 #include <QtDebug>
 
+#include <algorithm>
+
 // glib names a struct member `signals`; keep Qt's keywords away from its headers.
 #undef signals
 #include <cairo.h>
@@ -34,12 +36,14 @@ struct SvgLibrary
     decltype(&::cairo_surface_destroy) cairo_surface_destroy = nullptr;
     decltype(&::cairo_create) cairo_create = nullptr;
     decltype(&::cairo_scale) cairo_scale = nullptr;
+    decltype(&::cairo_translate) cairo_translate = nullptr;
     decltype(&::cairo_status) cairo_status = nullptr;
     decltype(&::cairo_destroy) cairo_destroy = nullptr;
     decltype(&::cairo_surface_flush) cairo_surface_flush = nullptr;
     decltype(&::g_object_unref) g_object_unref = nullptr;
     decltype(&::g_error_free) g_error_free = nullptr;
     bool loaded = false;
+    QString unavailable; // why not, when not loaded
 };
 
 template <typename Function>
@@ -49,34 +53,52 @@ bool resolve(QLibrary& library, const char* name, Function& function)
     return function != nullptr;
 }
 
+// The library's file name before the first document; SvgDocument::setLibraryName changes it.
+QString& libraryName()
+{
+    static QString name = QStringLiteral("rsvg-2");
+    return name;
+}
+
 SvgLibrary loadSvgLibrary()
 {
     SvgLibrary api;
     // Never unloaded: handles may live until the process ends.
-    static QLibrary library(QStringLiteral("rsvg-2"), 2);
+    static QLibrary library(libraryName(), 2);
     if (!library.load()) {
-        qWarning() << "SVG drawing is not available:" << library.errorString();
+        api.unavailable = QStringLiteral("the SVG library (librsvg) cannot be loaded: %1").arg(library.errorString());
+        qWarning().noquote() << "SVG drawing is not available:" << api.unavailable;
         return api;
     }
     // cairo, gobject and glib come with it; their symbols resolve through its handle.
-    api.loaded = true
-        && resolve(library, "rsvg_handle_new_from_data", api.rsvg_handle_new_from_data)
-        && resolve(library, "rsvg_handle_set_dpi", api.rsvg_handle_set_dpi)
-        && resolve(library, "rsvg_handle_get_intrinsic_size_in_pixels", api.rsvg_handle_get_intrinsic_size_in_pixels)
-        && resolve(library, "rsvg_handle_get_intrinsic_dimensions", api.rsvg_handle_get_intrinsic_dimensions)
-        && resolve(library, "rsvg_handle_render_document", api.rsvg_handle_render_document)
-        && resolve(library, "cairo_image_surface_create_for_data", api.cairo_image_surface_create_for_data)
-        && resolve(library, "cairo_surface_status", api.cairo_surface_status)
-        && resolve(library, "cairo_surface_destroy", api.cairo_surface_destroy)
-        && resolve(library, "cairo_create", api.cairo_create)
-        && resolve(library, "cairo_scale", api.cairo_scale)
-        && resolve(library, "cairo_status", api.cairo_status)
-        && resolve(library, "cairo_destroy", api.cairo_destroy)
-        && resolve(library, "cairo_surface_flush", api.cairo_surface_flush)
-        && resolve(library, "g_object_unref", api.g_object_unref)
-        && resolve(library, "g_error_free", api.g_error_free);
-    if (!api.loaded)
-        qWarning() << "SVG drawing is not available: the SVG library lacks a function";
+    const char* missing = nullptr;
+    const auto need = [&](const char* name, auto& function) {
+        if (!missing && !resolve(library, name, function))
+            missing = name;
+    };
+    need("rsvg_handle_new_from_data", api.rsvg_handle_new_from_data);
+    need("rsvg_handle_set_dpi", api.rsvg_handle_set_dpi);
+    need("rsvg_handle_get_intrinsic_size_in_pixels", api.rsvg_handle_get_intrinsic_size_in_pixels);
+    need("rsvg_handle_get_intrinsic_dimensions", api.rsvg_handle_get_intrinsic_dimensions);
+    need("rsvg_handle_render_document", api.rsvg_handle_render_document);
+    need("cairo_image_surface_create_for_data", api.cairo_image_surface_create_for_data);
+    need("cairo_surface_status", api.cairo_surface_status);
+    need("cairo_surface_destroy", api.cairo_surface_destroy);
+    need("cairo_create", api.cairo_create);
+    need("cairo_scale", api.cairo_scale);
+    need("cairo_translate", api.cairo_translate);
+    need("cairo_status", api.cairo_status);
+    need("cairo_destroy", api.cairo_destroy);
+    need("cairo_surface_flush", api.cairo_surface_flush);
+    need("g_object_unref", api.g_object_unref);
+    need("g_error_free", api.g_error_free);
+    api.loaded = !missing;
+    if (missing) {
+        // librsvg before 2.52 has no intrinsic size in pixels nor render_document.
+        api.unavailable = QStringLiteral("the SVG library %1 lacks %2 (librsvg 2.52 or later is needed)")
+                              .arg(library.fileName(), QLatin1String(missing));
+        qWarning().noquote() << "SVG drawing is not available:" << api.unavailable;
+    }
     return api;
 }
 
@@ -104,6 +126,16 @@ SvgDocument::SvgDocument() = default;
 SvgDocument::~SvgDocument() = default;
 SvgDocument::SvgDocument(SvgDocument&& other) noexcept = default;
 SvgDocument& SvgDocument::operator=(SvgDocument&& other) noexcept = default;
+
+void SvgDocument::setLibraryName(const QString& name)
+{
+    libraryName() = name;
+}
+
+QString SvgDocument::unavailableReason()
+{
+    return svgLibrary().unavailable;
+}
 
 bool SvgDocument::readFile(const QString& path, QByteArray& data)
 {
@@ -191,8 +223,12 @@ bool SvgDocument::render(int width, int height, QImage& out) const
         return false;
     }
     cairo_t* cr = svgLibrary().cairo_create(surface);
-    // The document fills its own size; the scale stretches that to width x height.
-    svgLibrary().cairo_scale(cr, width / d->size.width(), height / d->size.height());
+    // One factor for both axes, the largest at which the document fits: a drawing of
+    // other proportions than the raster keeps its shape, centred between transparent bars.
+    const double factor = std::min(width / d->size.width(), height / d->size.height());
+    svgLibrary().cairo_translate(cr, (width - d->size.width() * factor) / 2.0,
+                                 (height - d->size.height() * factor) / 2.0);
+    svgLibrary().cairo_scale(cr, factor, factor);
     const RsvgRectangle viewport{0.0, 0.0, d->size.width(), d->size.height()};
     GError* error = nullptr;
     const bool rendered = svgLibrary().rsvg_handle_render_document(d->handle, cr, &viewport, &error);

@@ -32,12 +32,20 @@ public:
     // are missing or relative.
     QSizeF size() const;
 
-    // Rasterises the whole document into exactly width x height pixels, scaled independently
-    // in x and y (a document of another aspect ratio is stretched), on a transparent
-    // background, with the system's fonts.  The result is Format_RGBA8888 with straight
+    // Rasterises the whole document into exactly width x height pixels, at the largest size
+    // that fits and keeps its proportions, centred on a transparent background (a 100 x 50
+    // drawing in a square leaves a transparent band above and below), with the system's
+    // fonts.  The result is Format_RGBA8888 with straight
     // alpha.  `out` is assigned only on success.  The same document must not be rendered
     // from two threads at once; give each thread its own.
     bool render(int width, int height, QImage& out) const;
+
+    // Empty when SVG drawings can be drawn; else why not (the SVG library cannot be loaded,
+    // or lacks a function), in words for a person.  Loads the library on the first call.
+    static QString unavailableReason();
+    // The file name of the SVG library to load instead of librsvg's; it counts only before
+    // the first document or unavailableReason() (tests name a library that is not there).
+    static void setLibraryName(const QString& name);
 
     // Limits for documents from outside.
     static constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024; // far beyond any real drawing

@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <QThreadPool>
@@ -16,6 +18,7 @@
 #include <limits>
 
 #include "picture/sourceimage.h"
+#include "picture/svgdocument.h"
 
 Q_LOGGING_CATEGORY(lcDocument, "glyphora.document", QtInfoMsg)
 
@@ -112,7 +115,62 @@ bool objectInt(const QJsonObject& object, const QString& name, const QString& ke
     return true;
 }
 
+// Why a picture named in a document must not be opened: it lies on another machine.  Two
+// leading separators of either kind are a UNC path (\\host\share, //host/share, and the
+// \\?\UNC\ and \\.\ forms), opened by Windows through the network with the user's
+// credentials; a scheme of two letters or more (http:, file:, smb:) is a URL.  One
+// letter and a colon is a drive.  Empty when the picture is a local path.
+QString remoteKind(const QString& picture)
+{
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    const auto separator = [](QChar c) { return c == QLatin1Char('/') || c == QLatin1Char('\\'); };
+    if (picture.size() >= 2 && separator(picture.at(0)) && separator(picture.at(1)))
+        return QStringLiteral("on another machine");
+    if (scheme.match(picture).hasMatch())
+        return QStringLiteral("a URL");
+    return QString();
+}
+
+// The size a picture will decode to, from its header alone (an SVG is drawn at the fixed
+// side); invalid when the reader cannot tell without decoding.
+QSize pictureSize(const QString& path)
+{
+    if (SourceImage::isSvgPath(path))
+        return QSize(kSvgSide, kSvgSide);
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return reader.size();
+}
+
+qint64 megabytes(qint64 pixels)
+{
+    return (pixels * 4) >> 20; // 4 bytes a pixel, as the display images are held
+}
+
 } // namespace
+
+QString CompositionDocument::checkBudgets(const QList<ImageData>& objects, const QList<QSize>& pictureSizes,
+                                          const QList<qsizetype>& pictureOf) const
+{
+    qint64 picturePixels = 0;
+    for (const QSize& size : pictureSizes)
+        picturePixels += size.isValid() ? qint64(size.width()) * size.height() : 0;
+    if (picturePixels > limits.maxPicturePixels)
+        return QStringLiteral("the pictures would take %1 MB once decoded, more than the %2 MB a document may use")
+            .arg(megabytes(picturePixels))
+            .arg(megabytes(limits.maxPicturePixels));
+    qint64 displayPixels = 0;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        const ImageData& data = objects.at(i);
+        const QSize display = ImageData::displaySize(pictureSizes.at(pictureOf.at(i)), data.scale, data.rotation);
+        displayPixels += qint64(display.width()) * display.height();
+    }
+    if (displayPixels > limits.maxDisplayPixels)
+        return QStringLiteral("the objects' display images would take %1 MB, more than the %2 MB a document may use")
+            .arg(megabytes(displayPixels))
+            .arg(megabytes(limits.maxDisplayPixels));
+    return QString();
+}
 
 QByteArray CompositionDocument::toJson(const IconStyle& style, const QList<ImageData>& objects, const QDir& folder)
 {
@@ -201,6 +259,12 @@ bool CompositionDocument::fromJson(const QByteArray& json, const QDir& folder, Q
         return false;
     }
     const QJsonArray list = objectsValue.toArray();
+    if (list.size() > limits.maxObjects) {
+        setError(error, QStringLiteral("%1 image objects, more than the %2 a document may hold")
+                            .arg(list.size())
+                            .arg(limits.maxObjects));
+        return false;
+    }
     QList<ImageData> newObjects;
     newObjects.reserve(list.size());
     QSet<int> ids;
@@ -237,6 +301,13 @@ bool CompositionDocument::fromJson(const QByteArray& json, const QDir& folder, Q
             setError(error, QStringLiteral("%1: no picture named").arg(name));
             return false;
         }
+        // Refused before the path is looked at: even asking whether it exists would reach out.
+        const QString remote = remoteKind(picture);
+        if (!remote.isEmpty()) {
+            setError(error, QStringLiteral("%1: picture %2 is %3; a document's pictures must be files of this machine")
+                                .arg(name, picture, remote));
+            return false;
+        }
         data.path = QDir::cleanPath(folder.absoluteFilePath(picture));
         if (!QFileInfo(data.path).isFile()) {
             setError(error, QStringLiteral("%1: picture %2 not found").arg(name, QDir::toNativeSeparators(data.path)));
@@ -245,17 +316,33 @@ bool CompositionDocument::fromJson(const QByteArray& json, const QDir& folder, Q
         newObjects.append(data);
     }
 
-    // The pictures are decoded once each (objects made from one picture share it: a
-    // QImage is shared until written) and, like the objects' display images, on every
-    // core.  A picture that cannot be read is named with the first object made from it.
+    // Each picture file is decoded once (two names of one file, or a link, count once),
+    // and every object made from it holds that one QImage, so its halvings are shared too.
+    // A picture that cannot be read is named with the first object made from it.
     QStringList paths;
     QHash<QString, qsizetype> pathIndex;
+    QList<qsizetype> pictureOf;
     for (const ImageData& data : std::as_const(newObjects)) {
-        if (!pathIndex.contains(data.path)) {
-            pathIndex.insert(data.path, paths.size());
+        const QString canonical = QFileInfo(data.path).canonicalFilePath();
+        const QString key = canonical.isEmpty() ? data.path : canonical;
+        if (!pathIndex.contains(key)) {
+            pathIndex.insert(key, paths.size());
             paths.append(data.path);
         }
+        pictureOf.append(pathIndex.value(key));
     }
+
+    // The limits, from the pictures' headers: nothing is decoded for a document that
+    // would pass them.
+    QList<QSize> sizes;
+    for (const QString& path : std::as_const(paths))
+        sizes.append(pictureSize(path));
+    QString over = checkBudgets(newObjects, sizes, pictureOf);
+    if (!over.isEmpty()) {
+        setError(error, over);
+        return false;
+    }
+
     QList<QImage> pictures(paths.size());
     QImage* decoded = pictures.data(); // each slot is written by one task only
     QThreadPool pool;
@@ -268,13 +355,28 @@ bool CompositionDocument::fromJson(const QByteArray& json, const QDir& folder, Q
         });
     }
     pool.waitForDone();
-    for (ImageData& data : newObjects) {
-        data.image = pictures.at(pathIndex.value(data.path));
+    for (qsizetype i = 0; i < newObjects.size(); ++i) {
+        ImageData& data = newObjects[i];
+        data.image = pictures.at(pictureOf.at(i));
         if (data.image.isNull()) {
-            setError(error, QStringLiteral("%1: picture %2 cannot be read")
-                                .arg(data.name(), QDir::toNativeSeparators(data.path)));
+            const QString unavailable =
+                SourceImage::isSvgPath(data.path) ? SvgDocument::unavailableReason() : QString();
+            setError(error, QStringLiteral("%1: picture %2 cannot be read%3")
+                                .arg(data.name(), QDir::toNativeSeparators(data.path),
+                                     unavailable.isEmpty() ? QString()
+                                                           : QStringLiteral(" (SVG support is unavailable: %1)")
+                                                                 .arg(unavailable)));
             return false;
         }
+    }
+    // Again with the decoded sizes: a header may not tell (or tell otherwise, as an
+    // orientation tag turns a photo); the display images are not built yet.
+    for (qsizetype i = 0; i < pictures.size(); ++i)
+        sizes[i] = pictures.at(i).size();
+    over = checkBudgets(newObjects, sizes, pictureOf);
+    if (!over.isEmpty()) {
+        setError(error, over);
+        return false;
     }
     QList<int> askedScales;
     for (const ImageData& data : std::as_const(newObjects))

@@ -30,6 +30,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -50,8 +51,31 @@ public:
     static constexpr int kMaxRotation = 360;
     static constexpr int kMaxScale = 100000;
 
+    // What one document may ask of the machine, checked before any picture is decoded;
+    // past any of them the document is refused with a reason that names the limit.
+    // Objects: far more than a 256-pixel icon has room for, few enough to list.
+    static constexpr int kMaxObjects = 256;
+    // Display images of all objects together: 1 GB at 4 bytes a pixel, i.e. 256 megapixels
+    // (each object's scale first lowered as the wheel lowers it, to at most
+    // ImageData::kMaxDisplayPixels); four 8000 x 8000 display images fit, twenty do not.
+    static constexpr qint64 kMaxDisplayPixels = qint64(256) << 20;
+    // The decoded pictures (each distinct file once, an SVG at 1024 x 1024), as their
+    // headers state them: another 1 GB at 4 bytes a pixel.
+    static constexpr qint64 kMaxPicturePixels = qint64(256) << 20;
+
+    struct Limits
+    {
+        int maxObjects = kMaxObjects;
+        qint64 maxDisplayPixels = kMaxDisplayPixels;
+        qint64 maxPicturePixels = kMaxPicturePixels;
+    };
+    // The limits fromJson and load apply; lower ones let a fuzzer run quickly.
+    Limits limits;
+
     IconStyle style;
-    QList<ImageData> objects;  // drawing order; pictures loaded, display images built
+    // Drawing order; pictures loaded, display images built.  Objects made from one picture
+    // file share its one decode (the same QImage data) and its halvings.
+    QList<ImageData> objects;
 
     // The document's bytes for style and objects, picture paths written relative to
     // folder.
@@ -60,8 +84,9 @@ public:
     // Reads a document whose pictures are found relative to folder and loads every
     // picture.  On failure returns false with error naming the problem (not JSON, another
     // format or version, a field of the wrong type, a duplicate id, a picture that is
-    // missing or does not decode) and leaves the document as it was: nothing half
-    // loaded.  warnings gets one line for each value that was clamped.
+    // missing or does not decode, a picture on another machine (\\host\share, //host/,
+    // any URL: reading it would contact that host with the user's credentials), a limit
+    // above passed) and leaves the document as it was: nothing half loaded.  warnings gets one line for each value that was clamped.
     bool fromJson(const QByteArray& json, const QDir& folder, QString* error, QStringList* warnings = nullptr);
 
     // fromJson on the file at path, its folder the pictures' base.
@@ -71,4 +96,10 @@ public:
     // writing fails).  False with error on failure.
     static bool save(const QString& path, const IconStyle& style, const QList<ImageData>& objects,
                      QString* error);
+
+private:
+    // The reason objects (object i made from picture pictureOf[i] of size pictureSizes[...])
+    // pass limits, or empty when they keep within them.
+    QString checkBudgets(const QList<ImageData>& objects, const QList<QSize>& pictureSizes,
+                         const QList<qsizetype>& pictureOf) const;
 };

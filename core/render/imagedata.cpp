@@ -1,10 +1,13 @@
 #include "imagedata.h"
 
+#include <QHash>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QTransform>
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 Q_LOGGING_CATEGORY(lcImageData, "glyphora.imagedata", QtInfoMsg)
 
@@ -53,6 +56,51 @@ QImage halve(const QImage& source)
     return result;
 }
 
+QList<QImage> buildHalvings(const QImage& image)
+{
+    QList<QImage> levels;
+    // The smooth scale works on these two forms anyway; the halving keeps them.
+    QImage level = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                  : QImage::Format_RGB32);
+    while (level.width() >= 2 && level.height() >= 2) {
+        level = halve(level);
+        if (level.isNull())
+            break;
+        levels.append(level);
+    }
+    return levels;
+}
+
+// The halvings of every image some object still holds, by the image's cacheKey(): ten
+// objects of one 8000 x 8000 photo keep one set of 85 MB, not ten.  Objects are rebuilt
+// on several threads at once; the first to ask builds, the others wait for its list.
+struct HalvingsEntry
+{
+    std::once_flag built;
+    QList<QImage> levels;
+};
+
+std::shared_ptr<const QList<QImage>> sharedHalvings(const QImage& image)
+{
+    static QMutex mutex;
+    static QHash<qint64, std::weak_ptr<HalvingsEntry>> cache;
+    std::shared_ptr<HalvingsEntry> entry;
+    {
+        const QMutexLocker lock(&mutex);
+        entry = cache.value(image.cacheKey()).lock();
+        if (!entry) {
+            // The lists of images nobody holds any more are gone; so go their keys.
+            for (auto it = cache.begin(); it != cache.end();)
+                it = it.value().expired() ? cache.erase(it) : std::next(it);
+            entry = std::make_shared<HalvingsEntry>();
+            cache.insert(image.cacheKey(), entry);
+        }
+    }
+    std::call_once(entry->built, [&] { entry->levels = buildHalvings(image); });
+    // The list shares the entry's life: the cache's weak pointer expires with the last holder.
+    return std::shared_ptr<const QList<QImage>>(entry, &entry->levels);
+}
+
 } // namespace
 
 QImage ImageData::scaledImage(const QSize& size)
@@ -62,18 +110,9 @@ QImage ImageData::scaledImage(const QSize& size)
     if (size == image.size())
         return image;
 
-    if (halvingsOf != image.cacheKey()) {
-        halvings.clear();
+    if (!halvings || halvingsOf != image.cacheKey()) {
+        halvings = sharedHalvings(image);
         halvingsOf = image.cacheKey();
-        // The smooth scale works on these two forms anyway; the halving keeps them.
-        QImage level = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                                      : QImage::Format_RGB32);
-        while (level.width() >= 2 && level.height() >= 2) {
-            level = halve(level);
-            if (level.isNull())
-                break;
-            halvings.append(level);
-        }
     }
 
     // A halving's pixel is a box of 2^k source pixels; area-averaging it again widens the
@@ -82,7 +121,7 @@ QImage ImageData::scaledImage(const QSize& size)
     // that large, the smallest halving at least the target size keeps the notch quick.
     const QImage* from = &image;
     const QImage* atLeastTarget = &image;
-    for (const QImage& level : std::as_const(halvings)) {
+    for (const QImage& level : std::as_const(*halvings)) {
         if (level.width() < size.width() || level.height() < size.height())
             break;
         atLeastTarget = &level;
@@ -111,6 +150,32 @@ void ImageData::fitInto(int canvasSide)
     rebuildDisplayImage();
 }
 
+int ImageData::displayScale(const QSize& full, int scale, int rotation)
+{
+    const QSize size = scaledSize(full, scale);
+    if (full.isEmpty() || size.isEmpty())
+        return scale;
+    const qint64 turned = std::max(pixels(size), pixels(rotatedSize(size, rotation)));
+    if (turned <= kMaxDisplayPixels)
+        return scale;
+    // The wheel has no upper bound: past the budget, step back to the largest scale whose
+    // display image fits, square-root first and then percent by percent.
+    int fitting = std::max(1, int(scale * std::sqrt(double(kMaxDisplayPixels) / double(turned))));
+    while (fitting > 1
+           && (pixels(scaledSize(full, fitting)) > kMaxDisplayPixels
+               || pixels(rotatedSize(scaledSize(full, fitting), rotation)) > kMaxDisplayPixels))
+        --fitting;
+    return fitting;
+}
+
+QSize ImageData::displaySize(const QSize& full, int scale, int rotation)
+{
+    const QSize size = scaledSize(full, displayScale(full, scale, rotation));
+    if (full.isEmpty() || size.isEmpty())
+        return QSize();
+    return rotatedSize(size, rotation);
+}
+
 void ImageData::rebuildDisplayImage()
 {
     QSize size = scaledSize(image.size(), scale);
@@ -120,17 +185,10 @@ void ImageData::rebuildDisplayImage()
         return;
     }
 
-    // The wheel has no upper bound: past the budget, step back to the largest scale whose
-    // display image fits, square-root first and then percent by percent.
-    if (pixels(size) > kMaxDisplayPixels || pixels(rotatedSize(size, rotation)) > kMaxDisplayPixels) {
-        const int asked = scale;
-        const qint64 turned = std::max(pixels(size), pixels(rotatedSize(size, rotation)));
-        scale = std::max(1, int(scale * std::sqrt(double(kMaxDisplayPixels) / double(turned))));
-        while (scale > 1
-               && (pixels(scaledSize(image.size(), scale)) > kMaxDisplayPixels
-                   || pixels(rotatedSize(scaledSize(image.size(), scale), rotation)) > kMaxDisplayPixels))
-            --scale;
-        qCWarning(lcImageData) << "Scale" << asked << "% would make too large an image; kept at" << scale << "%";
+    const int fitting = displayScale(image.size(), scale, rotation);
+    if (fitting != scale) {
+        qCWarning(lcImageData) << "Scale" << scale << "% would make too large an image; kept at" << fitting << "%";
+        scale = fitting;
         size = scaledSize(image.size(), scale);
         if (size.isEmpty()) {
             displayImage = QImage();

@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QString>
 
+#include <memory>
+
 struct ImageData
 {
     QString path;
@@ -35,12 +37,21 @@ struct ImageData
     // for a 4000 x 3000 photo at 100 % turned by 45 degrees (24.5 megapixels).
     static constexpr qint64 kMaxDisplayPixels = qint64(64) << 20;
 
+    // The scale rebuildDisplayImage draws a picture of size full at, asked scale and
+    // rotation given: scale itself, or lowered until the display image fits
+    // kMaxDisplayPixels.  What the display image's pixels will be, before any decode.
+    static int displayScale(const QSize& full, int scale, int rotation);
+    // The size of the display image that rebuildDisplayImage makes (rotated bounding box),
+    // empty for a null picture or a scale of 0 or below.
+    static QSize displaySize(const QSize& full, int scale, int rotation);
+
     // image halved again and again (2 x 2 box average in 32-bit premultiplied form), the
     // first entry half of image.  A scale at less than half the full size starts from the
     // smallest of these that is still at least the size asked for, not from the whole
-    // photo.  Built on the first rebuild after image changes; copies of the object share
-    // them.
-    QList<QImage> halvings;
+    // photo.  Built on the first rebuild after image changes, once for every object made
+    // from the same image (same cacheKey()): all of them hold this one list, which lives
+    // as long as one of them does.
+    std::shared_ptr<const QList<QImage>> halvings;
     qint64 halvingsOf = 0; // cacheKey() of the image they were made from
 
     // image scaled smoothly to size, through the halvings; what rebuildDisplayImage draws
