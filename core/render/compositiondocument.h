@@ -86,7 +86,8 @@ public:
     // format or version, a field of the wrong type, a duplicate id, a picture that is
     // missing or does not decode, a picture on another machine (\\host\share, //host/,
     // any URL: reading it would contact that host with the user's credentials), a limit
-    // above passed) and leaves the document as it was: nothing half loaded.  warnings gets one line for each value that was clamped.
+    // above passed) and leaves the document as it was: nothing half loaded.  warnings
+    // gets one line for each value that was clamped.
     bool fromJson(const QByteArray& json, const QDir& folder, QString* error, QStringList* warnings = nullptr);
 
     // fromJson on the file at path, its folder the pictures' base.
