@@ -28,9 +28,9 @@ constexpr int kShownNames = 5;
 
 } // namespace
 
-void showFailureBox(const QString& title, const QString& text, const QStringList& lines)
+void showFailureBox(QWidget* parent, const QString& title, const QString& text, const QStringList& lines)
 {
-    QMessageBox box;
+    QMessageBox box(parent);
     box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(title);
     box.setText(text);
@@ -62,7 +62,8 @@ bool confirmReplaceFiles(QWidget* parent, const QString& title, const QStringLis
     QMessageBox box(parent);
     box.setIcon(QMessageBox::Question);
     box.setWindowTitle(title);
-    box.setText(QMessageBox::tr("Replace %1 existing files?").arg(existing.size()));
+    box.setText(existing.size() == 1 ? QMessageBox::tr("Replace 1 existing file?")
+                                     : QMessageBox::tr("Replace %1 existing files?").arg(existing.size()));
     box.setInformativeText(names.join(QLatin1Char('\n')));
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::No);

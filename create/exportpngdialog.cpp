@@ -122,6 +122,7 @@ void ExportPNGDialog::on_exportButton_clicked()
 void ExportPNGDialog::on_addButton_clicked()
 {
     auto* dialog = new NewResolutionDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, SIGNAL(newResolution(int)), this, SLOT(on_newResolution(int)));
     dialog->exec();
 }

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFutureWatcher>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QListWidgetItem>
@@ -11,7 +12,9 @@
 #include <QPixmap>
 #include <QSaveFile>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStackedLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QtDebug>
 
 #include "exportpngdialog.h"
@@ -41,6 +44,12 @@ constexpr int kSvgObjectSide = 1024;
 constexpr int kThumbnailSide = 128;
 // Output combo entries.
 constexpr int kOutputWindows = 0;
+
+// The object boxes reach as far as a composition document may place, scale and turn an
+// object: a drag or a drop near an edge leaves an object at a negative position, and the
+// wheel scales past 100 %.  Typing cannot hide an object (a scale of 0 or below draws
+// nothing), so the size box starts at 1.
+constexpr int kMinTypedScale = 1;
 
 // Clears a ready flag for the lifetime of the guard and gives back the value it had, so
 // that changes made to the controls meanwhile are not fed back into the canvas.
@@ -183,20 +192,32 @@ void GlyphoraForm::on_AddURLs(QList<QUrl> urls)
     }
 
     // A file that is not there leaves the current source, whose preview is rebuilt.
-    if (QFileInfo(path).isFile())
+    if (QFileInfo(path).isFile()) {
+        // The picture is decoded here once; the preview, the first canvas object and
+        // "Create Ico File" all start from this image.  An SVG is rasterised at the
+        // object's side, and its preview scaled down from that.
+        QImage picture;
+        if (!SourceImage::load(path, kSvgObjectSide, kSvgObjectSide, picture))
+            picture = QImage();
         sourcePath = path;
+        sourcePicture = picture;
+    }
     if (sourcePath.isEmpty()) {
         showNoSource();
         return;
     }
+    showSourcePreview();
+}
 
+bool GlyphoraForm::showSourcePreview()
+{
     QPixmap preview;
     if (SourceImage::isSvgPath(sourcePath)) {
-        QImage image;
-        if (KvGlobal::rasterizeSvg(sourcePath, kPreviewSide, kPreviewSide, image))
-            preview = QPixmap::fromImage(image);
+        if (!sourcePicture.isNull())
+            preview = QPixmap::fromImage(sourcePicture.scaled(kPreviewSide, kPreviewSide, Qt::IgnoreAspectRatio,
+                                                              Qt::SmoothTransformation));
     } else {
-        preview = QPixmap(sourcePath);
+        preview = QPixmap::fromImage(sourcePicture);
         if (!preview.isNull() && (preview.width() > kLargePreview || preview.height() > kLargePreview)) {
             preview = preview.height() < preview.width()
                           ? preview.scaledToWidth(kPreviewSide, Qt::FastTransformation)
@@ -209,19 +230,16 @@ void GlyphoraForm::on_AddURLs(QList<QUrl> urls)
     if (preview.isNull()) {
         qWarning() << "Failed to load image from:" << sourcePath;
         sourcePath.clear();
+        sourcePicture = QImage();
         showNoSource();
-        return;
+        return false;
     }
-    showSourcePreview(preview);
-}
-
-void GlyphoraForm::showSourcePreview(const QPixmap& preview)
-{
     ui->sourceImageButton->setIcon(QIcon(preview));
     ui->sourceLabel->hide();
     ui->loadButton->show();
     ui->convertButton->show();
     ui->editButton->show();
+    return true;
 }
 
 void GlyphoraForm::showNoSource()
@@ -247,8 +265,26 @@ void GlyphoraForm::on_convertButton_clicked()
     iconPath = QDir::toNativeSeparators(iconPath);
     if (!iconPath.isEmpty()) {
         settings.setValue(QStringLiteral("folderPathIcon"), QFileInfo(iconPath).dir().path());
-        if (IcoEncoder::writeIcoFromSourceFile(sourcePath, iconPath))
+        settings.endGroup();
+        QString reason;
+        // An SVG is drawn afresh at every icon size; a raster picture is scaled from the
+        // image decoded when it was opened, fitted into the 256 master as the encoder's
+        // own loader would.
+        bool written = false;
+        if (SourceImage::isSvgPath(sourcePath)) {
+            written = IcoEncoder::writeIcoFromSourceFile(sourcePath, iconPath, &reason);
+        } else {
+            QImage master = sourcePicture;
+            const QSize fitted = SourceImage::fittedSize(master.size(), IcoEncoder::kMasterSide);
+            if (!master.isNull() && master.size() != QSize(IcoEncoder::kMasterSide, IcoEncoder::kMasterSide))
+                master = master.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            written = IcoEncoder::writeIcoFromImage(master, iconPath, &reason);
+        }
+        if (written)
             showIconCreatedBox(iconPath);
+        else
+            showIconFailedBox(iconPath, reason);
+        return;
     }
     settings.endGroup();
 }
@@ -257,6 +293,12 @@ void GlyphoraForm::showIconCreatedBox(const QString& iconPath)
 {
     showSuccessBox(tr("Create Icon File"), tr("The Icon file have been successfully created."),
                    QFileInfo(iconPath).dir().path(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+}
+
+void GlyphoraForm::showIconFailedBox(const QString& iconPath, const QString& reason)
+{
+    showFailureBox(this, tr("Create Icon File"),
+                   tr("The Icon file %1 could not be created.").arg(QDir::toNativeSeparators(iconPath)), {reason});
 }
 
 // ---- Edit page: construction and the icon style --------------------------------------
@@ -280,6 +322,10 @@ void GlyphoraForm::setUpEditPage()
     ui->downToolButton->setEnabled(false);
     ui->deleteToolButton->setEnabled(false);
     setObjectControlsVisible(false);
+
+    for (QSpinBox* box : {ui->positionXSpinBox, ui->positionYSpinBox})
+        box->setRange(-CompositionDocument::kMaxPosition, CompositionDocument::kMaxPosition);
+    ui->sizeSpinBox->setRange(kMinTypedScale, CompositionDocument::kMaxScale);
 
     // Spin boxes whose label does not say which one they are.
     ui->positionXSpinBox->setAccessibleName(tr("Position X"));
@@ -593,14 +639,14 @@ void GlyphoraForm::on_editButton_clicked()
     ui->listWidget->dragItem = nullptr;
     ui->listWidget->clear();
 
+    // A composition still loading would replace what the user starts here.
+    dropCompositionLoads();
+
     ImageData object;
     object.path = sourcePath;
-    if (QFileInfo(sourcePath).suffix().toLower() == QLatin1String("svg")) {
-        if (!KvGlobal::rasterizeSvg(sourcePath, kSvgObjectSide, kSvgObjectSide, object.image))
-            qWarning() << "Failed to load image from:" << sourcePath;
-    } else if (!object.image.load(sourcePath)) {
+    object.image = sourcePicture;
+    if (object.image.isNull())
         qWarning() << "Failed to load image from:" << sourcePath;
-    }
     const int side = ui->widget->canvasSide();
     object.fitInto(side);
     object.position = QPoint(int((side - object.displayImage.width()) * 0.5),
@@ -618,8 +664,12 @@ void GlyphoraForm::on_editButton_clicked()
 
 void GlyphoraForm::on_backButton_clicked()
 {
-    // The objects stay until edit mode is entered again.
-    on_AddURLs({QUrl::fromLocalFile(sourcePath)});
+    // The objects stay until edit mode is entered again.  The preview comes from the
+    // picture decoded when it was opened.
+    if (sourcePath.isEmpty())
+        showNoSource();
+    else
+        showSourcePreview();
     pageLayout->setCurrentIndex(kSourcePage);
 }
 
@@ -691,16 +741,20 @@ void GlyphoraForm::on_itemRotated(int imageDataIndex)
     ui->rotateSpinBox->setValue(imageDataList.at(imageDataIndex).rotation);
 }
 
+// Each box changes only its own coordinate: the other is the object's own, not what the
+// other box shows, which may have been clamped or not refreshed.
 void GlyphoraForm::on_positionXSpinBox_valueChanged(int arg1)
 {
-    if (ready)
-        ui->widget->setPosition(arg1, ui->positionYSpinBox->value());
+    const int index = ui->widget->selectedIndex();
+    if (ready && index >= 0 && index < imageDataList.size())
+        ui->widget->setPosition(arg1, imageDataList.at(index).position.y());
 }
 
 void GlyphoraForm::on_positionYSpinBox_valueChanged(int arg1)
 {
-    if (ready)
-        ui->widget->setPosition(ui->positionXSpinBox->value(), arg1);
+    const int index = ui->widget->selectedIndex();
+    if (ready && index >= 0 && index < imageDataList.size())
+        ui->widget->setPosition(imageDataList.at(index).position.x(), arg1);
 }
 
 void GlyphoraForm::on_sizeSpinBox_valueChanged(int arg1)
@@ -865,6 +919,8 @@ void GlyphoraForm::on_deleteToolButton_clicked()
 void GlyphoraForm::on_helpButton_clicked()
 {
     auto* dialog = new GlyphoraHelpDialog(this);
+    // Closed by its frame or Escape it would otherwise stay hidden until the form goes.
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->exec();
 }
 
@@ -932,6 +988,7 @@ void GlyphoraForm::on_goButton_clicked()
 {
     if (ui->outputComboBox->currentIndex() != kOutputWindows) {
         auto* dialog = new ExportPNGDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(dialog, SIGNAL(exportImages(QList<int>)), this, SLOT(on_exportImages(QList<int>)));
         dialog->exec();
         return;
@@ -944,8 +1001,14 @@ void GlyphoraForm::on_goButton_clicked()
     iconPath = QDir::toNativeSeparators(iconPath);
     if (!iconPath.isEmpty()) {
         settings.setValue(QStringLiteral("folderPathIcon"), QFileInfo(iconPath).dir().path());
-        // The encoder reports to the log only and keeps any old file when it fails.
-        IcoEncoder::writeIcoFromImage(ui->widget->renderOutput(), iconPath);
+        settings.endGroup();
+        // The encoder keeps any old file when it fails.
+        QString reason;
+        if (IcoEncoder::writeIcoFromImage(ui->widget->renderOutput(), iconPath, &reason))
+            showIconCreatedBox(iconPath);
+        else
+            showIconFailedBox(iconPath, reason);
+        return;
     }
     settings.endGroup();
 }
@@ -963,15 +1026,34 @@ void GlyphoraForm::on_exportImages(QList<int> LImageResolution)
     settings.setValue(QStringLiteral("folderPathPNG"), folder);
     settings.endGroup();
 
+    QStringList paths;
+    for (int side : std::as_const(LImageResolution))
+        paths << QDir(folder).filePath(ExportNames::composedPngFileName(side));
+    if (!confirmReplaceFiles(this, tr("Export PNG Files"), paths))
+        return;
+
     // One rendering serves every size; each file is scaled from it, written and let go
-    // before the next, so a long size list never holds all its images at once.
+    // before the next, so a long size list never holds all its images at once.  A file
+    // that cannot be written does not stop the others; the user hears of them together.
     const QImage master = ui->widget->renderOutput();
-    for (int side : LImageResolution) {
+    QStringList failures;
+    for (int side : std::as_const(LImageResolution)) {
         const QString path = QDir::toNativeSeparators(QDir(folder).filePath(ExportNames::composedPngFileName(side)));
         // Through a temporary file: a failed write leaves the old file as it was.
-        if (!PngExport::writePng(PngExport::composedAtSize(master, side), path))
+        QString error;
+        if (!PngExport::writePng(PngExport::composedAtSize(master, side), path, &error)) {
             qDebug() << "Cannot overwrite:" << path;
+            failures << error;
+        }
     }
+    if (!failures.isEmpty()) {
+        showFailureBox(this, tr("Export PNG Files"),
+                       tr("%1 of %2 PNG files could not be written.").arg(failures.size()).arg(LImageResolution.size()),
+                       failures);
+        return;
+    }
+    showSuccessBox(tr("Export PNG Files"), tr("The PNG files have been successfully created."), folder,
+                   Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
 }
 
 // ---- Edit page: composition documents --------------------------------------------------
@@ -990,10 +1072,14 @@ void GlyphoraForm::on_saveCompositionButton_clicked()
     QSettings settings = pathSettings();
     settings.beginGroup(QStringLiteral("Path"));
     const QString folder = settings.value(QStringLiteral("folderPathComposition"), QDir::homePath()).toString();
-    QString path = QFileDialog::getSaveFileName(this, tr("Save Composition"), folder, compositionFilter());
+    // The dialog adds the suffix itself, so that its own overwrite question is asked about
+    // the name that will be written.
+    QFileDialog dialog(this, tr("Save Composition"), folder, compositionFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QLatin1String(CompositionDocument::kSuffix));
+    const QString path = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     if (!path.isEmpty()) {
-        if (QFileInfo(path).suffix().isEmpty())
-            path += QLatin1Char('.') + QLatin1String(CompositionDocument::kSuffix);
         settings.setValue(QStringLiteral("folderPathComposition"), QFileInfo(path).absolutePath());
         saveComposition(path);
     }
@@ -1024,17 +1110,55 @@ bool GlyphoraForm::saveComposition(const QString& path)
     return true;
 }
 
-bool GlyphoraForm::openComposition(const QString& path)
-{
-    // Everything is read and every picture decoded before anything on the page changes.
-    CompositionDocument document;
-    QString error;
-    if (!document.load(path, &error)) {
-        QMessageBox::warning(this, tr("Open Composition"),
-                             tr("%1 could not be opened: %2").arg(QDir::toNativeSeparators(path), error));
-        return false;
-    }
+namespace {
 
+// What a background open hands back to the GUI thread.
+struct CompositionLoad
+{
+    CompositionDocument document;
+    bool ok = false;
+    QString error;
+};
+
+} // namespace
+
+void GlyphoraForm::openComposition(const QString& path)
+{
+    // Every picture of the document is decoded on the thread pool; the page changes only
+    // when all of it is there.  A later open supersedes this one: its serial tells.
+    const int serial = ++compositionSerial;
+    setCursor(Qt::BusyCursor);
+    auto* watcher = new QFutureWatcher<CompositionLoad>(this);
+    connect(watcher, &QFutureWatcher<CompositionLoad>::finished, this, [this, watcher, serial, path]() {
+        watcher->deleteLater();
+        if (serial != compositionSerial) {
+            qDebug() << "Superseded composition dropped:" << path;
+            return;
+        }
+        unsetCursor();
+        CompositionLoad load = watcher->result();
+        if (!load.ok) {
+            QMessageBox::warning(this, tr("Open Composition"),
+                                 tr("%1 could not be opened: %2").arg(QDir::toNativeSeparators(path), load.error));
+            return;
+        }
+        showComposition(load.document);
+    });
+    watcher->setFuture(QtConcurrent::run([path]() {
+        CompositionLoad load;
+        load.ok = load.document.load(path, &load.error);
+        return load;
+    }));
+}
+
+void GlyphoraForm::dropCompositionLoads()
+{
+    ++compositionSerial;
+    unsetCursor();
+}
+
+void GlyphoraForm::showComposition(const CompositionDocument& document)
+{
     NotReady notReady(ready);
     // The canvas's selection is an index into the list about to be replaced.
     ui->widget->selectByName(QStringLiteral("-1"));
@@ -1059,5 +1183,4 @@ bool GlyphoraForm::openComposition(const QString& path)
     ui->dropImageLabel->setVisible(imageDataList.isEmpty());
     pageLayout->setCurrentIndex(kEditPage);
     ui->widget->update();
-    return true;
 }

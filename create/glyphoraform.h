@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QWidget>
 
+class CompositionDocument;
 class QStackedLayout;
 
 namespace Ui {
@@ -27,7 +28,8 @@ public:
     // Picks the white icon set for a dark colour scheme, the black one otherwise.
     void updateThemeIcons();
 
-    // True while Shift is held: the canvas then rotates instead of scaling on the wheel.
+    // True while Shift is held, as the main window sees its key events.  The canvas takes
+    // Shift from each wheel event instead, which knows of a release in another window.
     static bool shiftKeyPressed;
     static void setShiftKeyPressed(bool pressed);
 
@@ -36,10 +38,12 @@ public:
     // separators.  logo.final.png gives logo.final.ico, .png gives .png.ico.
     static QString proposedIconPath(const QString& folder, const QString& sourcePath);
 
-    // Opens the composition document at path on the edit page: its style and objects
-    // replace the current ones, nothing selected.  A document that cannot be opened
-    // changes nothing and is named, with the reason, in a warning box.  False then.
-    bool openComposition(const QString& path);
+    // Opens the composition document at path on the edit page: it is read and its
+    // pictures decoded in the background (a busy cursor meanwhile), then its style and
+    // objects replace the current ones, nothing selected.  A later open, or entering edit
+    // mode, drops the result of an earlier one still running.  A document that cannot be
+    // opened changes nothing and is named, with the reason, in a warning box.
+    void openComposition(const QString& path);
     // Writes the current style and objects as a composition document; false, after a
     // warning box, when it cannot be written.
     bool saveComposition(const QString& path);
@@ -118,15 +122,25 @@ private:
     void keepObjectsReachable();
 
     void openSourceFileDialog();
-    void showSourcePreview(const QPixmap& preview);
+    // The preview of the decoded source picture; false, back on the empty page, when
+    // there is none.
+    bool showSourcePreview();
     void showNoSource();
     void showIconCreatedBox(const QString& iconPath);
+    void showIconFailedBox(const QString& iconPath, const QString& reason);
+    void showComposition(const CompositionDocument& document);
+    void dropCompositionLoads();
 
     Ui::GlyphoraForm* ui;
     QStackedLayout* pageLayout = nullptr;
 
     // The current picture file; empty until one that exists and can be shown is given.
     QString sourcePath;
+    // The source picture as decoded once when it was opened (an SVG rasterised at the
+    // first object's side); null when it does not decode.
+    QImage sourcePicture;
+    // Counts the composition opens; only the latest one's result is shown.
+    int compositionSerial = 0;
     // False while the form changes its own controls, so that their slots do not feed the
     // change back.
     bool ready = false;

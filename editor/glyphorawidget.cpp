@@ -13,7 +13,6 @@
 #include <climits>
 #include <cmath>
 
-#include "glyphoraform.h"
 #include "picture/picturetypes.h"
 #include "render/iconrenderer.h"
 
@@ -23,6 +22,9 @@ IconStyle iconStyle;
 QList<ImageData> imageDataList;
 
 namespace {
+
+// angleDelta() of one standard wheel notch.
+constexpr int kWheelNotch = 120;
 
 // Half away from zero, held inside the int range.
 int roundToInt(double value)
@@ -73,6 +75,7 @@ void GlyphoraWidget::selectByName(const QString& name)
         if (imageDataList.at(i).name().compare(name, Qt::CaseInsensitive) == 0) {
             selected = i;
             selectionRect = imageDataList.at(i).rect;
+            wheelRemainder = 0;
             update();
             Q_EMIT itemSelected(i);
             return;
@@ -176,6 +179,7 @@ void GlyphoraWidget::mousePressEvent(QMouseEvent* event)
             continue;
         selected = i;
         selectionRect = imageDataList.at(i).rect;
+        wheelRemainder = 0;
         Q_EMIT itemSelected(i);
         pressPos = p;
         // The form may have reordered or removed objects in its slot.
@@ -210,14 +214,30 @@ void GlyphoraWidget::wheelEvent(QWheelEvent* event)
 {
     if (!hasSelection())
         return;
-    // angleDelta counts eighths of a degree; a standard notch is 120, 15 degrees, one step.
-    const int degreesX = roundToInt(event->angleDelta().x() * 0.125);
-    const int degreesY = roundToInt(event->angleDelta().y() * 0.125);
-    if (degreesX == 0 && degreesY == 0)
+    // Shift as the event carries it: a flag kept from key events sticks when Shift is
+    // released while another window has focus.
+    const bool rotate = event->modifiers().testFlag(Qt::ShiftModifier);
+    // Some systems turn Shift + wheel into a sideways scroll.
+    int delta = event->angleDelta().y();
+    if (delta == 0 && rotate)
+        delta = event->angleDelta().x();
+    if (delta == 0)
         return;
-    const int steps = roundToInt(degreesY / 15.0);
+
+    // angleDelta counts eighths of a degree; a standard notch is 120, 15 degrees, one
+    // step.  Touchpads send a notch in small parts: they add up until they make one.  A
+    // turn back, or a switch between scaling and rotating, starts the count afresh.
+    if (rotate != wheelRotates || (wheelRemainder < 0) != (delta < 0))
+        wheelRemainder = 0;
+    wheelRotates = rotate;
+    const qint64 total = qint64(wheelRemainder) + delta;
+    const int steps = int(total / kWheelNotch);
+    wheelRemainder = int(total % kWheelNotch);
+    if (steps == 0)
+        return;
+
     // Each notch is a degree or a percentage point; the spin boxes bound only typing.
-    if (GlyphoraForm::shiftKeyPressed) {
+    if (rotate) {
         imageDataList[selected].rotation += steps;
         rebuildSelected();
         Q_EMIT itemRotated(selected);

@@ -90,4 +90,7 @@ private:
     QPoint pressObjectPos;
     int selected = -1;
     bool dragging = false;
+    // Wheel angle not yet making a whole notch, and whether it was meant to rotate.
+    int wheelRemainder = 0;
+    bool wheelRotates = false;
 };

@@ -121,7 +121,7 @@ void ExportIconDialog::on_exportPngButton_clicked()
     }
 
     if (!failures.isEmpty()) {
-        showFailureBox(tr("Extract Icon"),
+        showFailureBox(this, tr("Extract Icon"),
                        written == 0 ? tr("No PNG file could be written.")
                                     : tr("%1 of %2 PNG files could not be written.").arg(failures.size()).arg(paths.size()),
                        failures);

@@ -536,9 +536,9 @@ void ExtractIconForm::exportToIcoSelected(bool)
     if (failures.isEmpty())
         showExportedBox(answer);
     else if (files == 1)
-        showFailureBox(tr("Extract Icon"), tr("The icon file could not be written."), failures);
+        showFailureBox(this, tr("Extract Icon"), tr("The icon file could not be written."), failures);
     else
-        showFailureBox(tr("Extract Icon"),
+        showFailureBox(this, tr("Extract Icon"),
                        tr("%1 of %2 icon files could not be written.").arg(failures.size()).arg(files), failures);
 }
 

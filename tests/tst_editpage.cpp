@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void reorder_data();
     void reorder();
     void deleteLastObject();
+    void boxesEditOnlyTheirOwnValue();
 
     void firstRunDefaults();
     void storedValuesClamped_data();
@@ -64,6 +66,10 @@ private Q_SLOTS:
     void goWindows();
     void pngExportInGivenOrder();
     void pngFolderCancelled();
+    void pngReplaceAskedOnce_data();
+    void pngReplaceAskedOnce();
+    void pngWriteFailureNamed();
+    void dialogsDeletedWhenClosed();
     void storedSizeListComesBack();
     void sizeDialogEdits();
     void shortcutsBoxShowsWholeTexts();
@@ -262,6 +268,45 @@ void TestEditPage::deleteLastObject()
     child<QSpinBox>("positionXSpinBox")->setValue(40);
 }
 
+// An object dropped near the left edge lies at x = -40: the box shows it, and editing Y
+// leaves it there.  The wheel takes it to 150 %, which the size box shows and steps from.
+void TestEditPage::boxesEditOnlyTheirOwnValue()
+{
+    enterEditWithObjects(1);
+    auto* canvas = child<GlyphoraWidget>("widget");
+    canvas->addObjectFromFile(file("pic1.png"), QPoint(110, 100));  // 300 x 180 at 75 %
+    const int index = canvas->selectedIndex();
+    QCOMPARE(imageDataList.at(index).position, QPoint(-40, 10));
+    auto* x = child<QSpinBox>("positionXSpinBox");
+    auto* y = child<QSpinBox>("positionYSpinBox");
+    QCOMPARE(x->value(), -40);
+
+    y->setFocus();
+    y->selectAll();
+    QTest::keyClicks(y, "70");
+    QCOMPARE(imageDataList.at(index).position, QPoint(-40, 70));
+    QTest::keyClick(x, Qt::Key_Up);
+    QCOMPARE(imageDataList.at(index).position, QPoint(-39, 70));
+
+    // 75 notches in one turn of a fast wheel.
+    QWheelEvent wheel(QPointF(20, 80), canvas->mapToGlobal(QPointF(20, 80)), QPoint(), QPoint(0, 75 * 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &wheel);
+    auto* size = child<QSpinBox>("sizeSpinBox");
+    QCOMPARE(imageDataList.at(index).scale, 150);
+    QCOMPARE(size->value(), 150);
+    QTest::keyClick(size, Qt::Key_Up);
+    QCOMPARE(imageDataList.at(index).scale, 151);
+    QCOMPARE(imageDataList.at(index).position, QPoint(-39, 70));
+
+    // Selecting the other object and back shows this one's values, and moves nothing.
+    clickRow(1);
+    clickRow(0);
+    QCOMPARE(x->value(), -39);
+    QCOMPARE(size->value(), 151);
+    QCOMPARE(imageDataList.at(index).position, QPoint(-39, 70));
+}
+
 void TestEditPage::firstRunDefaults()
 {
     QCOMPARE(child<QComboBox>("shapeComboBox")->currentIndex(), 0);
@@ -388,10 +433,13 @@ void TestEditPage::goWindows()
     child<QComboBox>("canvasSizeComboBox")->setCurrentIndex(canvasIndex);
     child<QComboBox>("outputComboBox")->setCurrentIndex(0);
     const QString output = file(QStringLiteral("out/composed%1.ico").arg(largest));
+    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     whenModal<QFileDialog>(form, [&](QFileDialog* dialog) {
         QVERIFY(answerFileDialog(dialog, output));
+        whenModal<QMessageBox>(form, [&](QMessageBox* box) { boxIcon = box->icon(); });
     });
     QTest::mouseClick(child<QPushButton>("goButton"), Qt::LeftButton);
+    QCOMPARE(boxIcon, QMessageBox::Information);
 
     QProcess icotool;
     icotool.start("icotool", {"-l", output});
@@ -418,11 +466,20 @@ void TestEditPage::pngExportInGivenOrder()
     enterEditWithObjects(1);
     const QString folder = file("png");
     QVERIFY(QDir().mkpath(folder));
-    // An old file of the same name is replaced.
+    // An old file of the same name is replaced once the user agrees; the success box
+    // follows.
     QVERIFY(QImage(8, 8, QImage::Format_ARGB32).save(folder + "/48x48.png"));
 
+    QString question, done;
     chooseFolderNext(folder);
+    whenModal<QMessageBox>(form, [&](QMessageBox* box) {
+        question = box->text();
+        whenModal<QMessageBox>(form, [&](QMessageBox* next) { done = next->text(); });
+        box->button(QMessageBox::Yes)->click();
+    });
     QVERIFY(QMetaObject::invokeMethod(form, "on_exportImages", Q_ARG(QList<int>, (QList<int>{256, 48, 32, 16}))));
+    QCOMPARE(question, QStringLiteral("Replace 1 existing file?"));
+    QCOMPARE(done, QStringLiteral("The PNG files have been successfully created."));
 
     std::filesystem::file_time_type previous;
     for (int side : {256, 48, 32, 16}) {
@@ -453,6 +510,120 @@ void TestEditPage::pngFolderCancelled()
 
     QCOMPARE(QDir(file("out")).entryList({"*.png"}, QDir::Files), QStringList());
     QCOMPARE(settings().value("Path/folderPathPNG").toString(), file("out"));
+}
+
+void TestEditPage::pngReplaceAskedOnce_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("refused") << false;
+    QTest::newRow("agreed") << true;
+}
+
+// Two of the three files exist already: one question names both, and a refusal leaves
+// them and writes nothing.
+void TestEditPage::pngReplaceAskedOnce()
+{
+    QFETCH(bool, replace);
+    enterEditWithObjects(1);
+    const QString folder = file(replace ? "png-agreed" : "png-refused");
+    QVERIFY(QDir().mkpath(folder));
+    const QByteArray old16("not a png, sixteen"), old32("not a png, thirty-two");
+    for (const auto& [name, bytes] : {std::pair{"16x16.png", old16}, std::pair{"32x32.png", old32}}) {
+        QFile f(QDir(folder).filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    int questions = 0;
+    QString names;
+    chooseFolderNext(folder);
+    whenModal<QMessageBox>(form, [&](QMessageBox* box) {
+        ++questions;
+        QCOMPARE(box->text(), QStringLiteral("Replace 2 existing files?"));
+        names = box->informativeText();
+        whenModal<QMessageBox>(form, [&](QMessageBox* next) {
+            if (next->icon() == QMessageBox::Question)
+                ++questions;
+        });
+        box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    QVERIFY(QMetaObject::invokeMethod(form, "on_exportImages", Q_ARG(QList<int>, (QList<int>{16, 32, 256}))));
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+
+    QCOMPARE(questions, 1);
+    QVERIFY(names.contains("16x16.png") && names.contains("32x32.png"));
+    const auto bytes = [&](const char* name) {
+        QFile f(QDir(folder).filePath(QLatin1String(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    if (replace) {
+        QCOMPARE(QImage(QDir(folder).filePath("32x32.png")).size(), QSize(32, 32));
+        QVERIFY(QFileInfo::exists(QDir(folder).filePath("256x256.png")));
+    } else {
+        QCOMPARE(bytes("16x16.png"), old16);
+        QCOMPARE(bytes("32x32.png"), old32);
+        QVERIFY(!QFileInfo::exists(QDir(folder).filePath("256x256.png")));
+    }
+}
+
+// 48x48.png is a folder: it cannot be written (not even by root).  The other sizes are,
+// and one warning afterwards names the one that was not; no success box.
+void TestEditPage::pngWriteFailureNamed()
+{
+    enterEditWithObjects(1);
+    const QString folder = file("png-blocked");
+    QVERIFY(QDir().mkpath(folder + "/48x48.png"));
+
+    QString text, details;
+    int warnings = 0, successes = 0;
+    chooseFolderNext(folder);
+    whenModal<QMessageBox>(form, [&](QMessageBox* question) {
+        whenModal<QMessageBox>(form, [&](QMessageBox* box) {
+            text = box->text();
+            details = box->informativeText();
+            (box->icon() == QMessageBox::Warning ? warnings : successes)++;
+            whenModal<QMessageBox>(form, [&](QMessageBox*) { ++successes; });
+        });
+        question->button(QMessageBox::Yes)->click();
+    });
+    QVERIFY(QMetaObject::invokeMethod(form, "on_exportImages", Q_ARG(QList<int>, (QList<int>{16, 48, 256}))));
+    QTest::qWait(300);
+
+    QCOMPARE(warnings, 1);
+    QCOMPARE(successes, 0);
+    QCOMPARE(text, QStringLiteral("1 of 3 PNG files could not be written."));
+    QVERIFY2(details.contains(QDir::toNativeSeparators(folder + "/48x48.png")), qPrintable(details));
+    QVERIFY(!details.contains("16x16"));
+    QCOMPARE(QImage(folder + "/16x16.png").size(), QSize(16, 16));
+    QCOMPARE(QImage(folder + "/256x256.png").size(), QSize(256, 256));
+}
+
+// Closed by the window's close (the frame's button), not by their own buttons.
+void TestEditPage::dialogsDeletedWhenClosed()
+{
+    enterEditWithObjects(1);
+    QPointer<QDialog> help, sizes;
+    int shown = 0;
+    whenModal<GlyphoraHelpDialog>(form, [&](GlyphoraHelpDialog* dialog) {
+        ++shown;
+        help = dialog;
+        dialog->close();
+    });
+    QTest::mouseClick(child<QPushButton>("helpButton"), Qt::LeftButton);
+    QVERIFY(shown == 1);
+    QTRY_VERIFY(help.isNull());
+    QVERIFY(form->findChildren<GlyphoraHelpDialog*>().isEmpty());
+
+    child<QComboBox>("outputComboBox")->setCurrentIndex(1);
+    whenModal<ExportPNGDialog>(form, [&](ExportPNGDialog* dialog) {
+        ++shown;
+        sizes = dialog;
+        dialog->close();
+    });
+    QTest::mouseClick(child<QPushButton>("goButton"), Qt::LeftButton);
+    QVERIFY(shown == 2);
+    QTRY_VERIFY(sizes.isNull());
+    QVERIFY(form->findChildren<ExportPNGDialog*>().isEmpty());
 }
 
 void TestEditPage::storedSizeListComesBack()

@@ -721,7 +721,7 @@ void TestExtractIconForm::toIcoPartialNamesFailedGroups()
     answerBoxes(&boxes, {QMessageBox::Yes}, 2);
     form->exportToIcoSelected(false);
     QTRY_COMPARE(boxes.size(), 2);
-    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 1 existing files?"));
+    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 1 existing file?"));
     QCOMPARE(boxes.at(1).icon, QMessageBox::Warning);
     QCOMPARE(boxes.at(1).text, QStringLiteral("1 of 2 icon files could not be written."));
     QVERIFY2(boxes.at(1).lines.contains(QDir::toNativeSeparators(file("out/a_1.ico"))), qPrintable(boxes.at(1).lines));
@@ -753,7 +753,7 @@ void TestExtractIconForm::toIcoAsksBeforeReplacingGroupFiles()
     answerBoxes(&boxes, {agree ? QMessageBox::Yes : QMessageBox::No}, 2);
     form->exportToIcoSelected(false);
     QTRY_COMPARE(boxes.size(), agree ? 2 : 1);
-    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 1 existing files?"));
+    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 1 existing file?"));
     QCOMPARE(boxes.at(0).lines, QStringLiteral("a_0.ico"));
     if (agree) {
         QCOMPARE(boxes.at(1).text, QStringLiteral("The Icon file have been successfully exported."));
@@ -864,7 +864,7 @@ void TestExtractIconForm::toPngUnwritableFileShowsWhy()
     answerBoxes(&boxes, {QMessageBox::Yes}, 2);
     clickExport();
     QTRY_COMPARE(boxes.size(), 2);
-    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 1 existing files?"));
+    QCOMPARE(boxes.at(0).text, QStringLiteral("Replace 1 existing file?"));
     // The partial run reports the file it missed, and no success.
     QCOMPARE(boxes.at(1).icon, QMessageBox::Warning);
     QCOMPARE(boxes.at(1).text, QStringLiteral("1 of 2 PNG files could not be written."));

@@ -48,6 +48,9 @@ private Q_SLOTS:
 
     void directRoad();
     void directRoadCancelled();
+    void writeFailureNamesFile_data();
+    void writeFailureNamesFile();
+    void pictureDecodedOnce();
     void storedIconFolderIsProposed();
 
     void openDialogStartsInHomeThenRemembers();
@@ -58,6 +61,9 @@ private Q_SLOTS:
     void editPageAndBack();
     void compositionSavedOpenedAndComposed();
     void badCompositionChangesNothing();
+    void saveCompositionAsksBeforeReplacing_data();
+    void saveCompositionAsksBeforeReplacing();
+    void laterOpenWins();
 
 private:
     // Calls handler with the first modal dialog of type T that comes up, then closes it
@@ -297,6 +303,83 @@ void TestGlyphoraForm::directRoadCancelled()
     QVERIFY(!QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).contains("Path/folderPathIcon"));
 }
 
+// A name that is an existing folder cannot be written, not even by root: the user is
+// told which file failed and why, and no success box follows.
+void TestGlyphoraForm::writeFailureNamesFile_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("source");
+
+    QTest::newRow("direct road, png") << "convertButton" << "logo.final.png";
+    QTest::newRow("direct road, svg") << "convertButton" << "logo.SVG";
+    QTest::newRow("go, windows") << "goButton" << "small.png";
+}
+
+void TestGlyphoraForm::writeFailureNamesFile()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, source);
+    const QString taken = file(QStringLiteral("out/taken %1.ico").arg(QTest::currentDataTag()));
+    dropFiles({QUrl::fromLocalFile(file(source))});
+    if (button == QLatin1String("goButton")) {
+        QTest::mouseClick(child<QPushButton>("editButton"), Qt::LeftButton);
+        child<QComboBox>("outputComboBox")->setCurrentIndex(0);
+    }
+
+    QString text, details;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int boxes = 0;
+    whenModal<QFileDialog>([&](QFileDialog* dialog) {
+        QVERIFY(answerFileDialog(dialog, taken));
+        // The dialog would open a folder of that name instead of returning it: the folder
+        // comes once the name is chosen, before the form writes.
+        QVERIFY(QDir().mkpath(taken));
+        whenModal<QMessageBox>([&](QMessageBox* box) {
+            ++boxes;
+            text = box->text();
+            details = box->informativeText();
+            icon = box->icon();
+            // A second box (a success after the failure) would be caught here.
+            whenModal<QMessageBox>([&](QMessageBox*) { ++boxes; });
+        });
+    });
+    QTest::mouseClick(child<QPushButton>(qPrintable(button)), Qt::LeftButton);
+    QTRY_VERIFY(boxes > 0);
+    QTest::qWait(300);
+    QCOMPARE(boxes, 1);
+    QCOMPARE(icon, QMessageBox::Warning);
+    QVERIFY2(text.contains(QDir::toNativeSeparators(taken)), qPrintable(text));
+    QVERIFY2(!details.isEmpty(), qPrintable(text));
+    QVERIFY(QFileInfo(taken).isDir());
+}
+
+// The picture is read when it is opened: the edit page and the icon are made from it even
+// once the file has gone.
+void TestGlyphoraForm::pictureDecodedOnce()
+{
+    const QString copy = file("out/once.png");
+    QVERIFY(QFile::copy(file("medium.png"), copy));
+    dropFiles({QUrl::fromLocalFile(copy)});
+    QVERIFY(QFile::remove(copy));
+
+    const QString output = file("out/once.ico");
+    whenModal<QFileDialog>([&](QFileDialog* dialog) {
+        QVERIFY(answerFileDialog(dialog, output));
+        whenModal<QMessageBox>([](QMessageBox*) {});
+    });
+    QTest::mouseClick(child<QPushButton>("convertButton"), Qt::LeftButton);
+    QProcess icotool;
+    icotool.start("icotool", {"-l", output});
+    QVERIFY(icotool.waitForFinished());
+    QCOMPARE(icotool.exitCode(), 0);
+    QVERIFY(icotool.readAllStandardOutput().contains("--width=256 --height=256"));
+
+    QTest::mouseClick(child<QPushButton>("editButton"), Qt::LeftButton);
+    QCOMPARE(imageDataList.value(0).image.size(), QSize(600, 1000));
+    QTest::mouseClick(child<QPushButton>("backButton"), Qt::LeftButton);
+    QVERIFY(child<QPushButton>("convertButton")->isVisible());
+}
+
 void TestGlyphoraForm::storedIconFolderIsProposed()
 {
     QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).setValue("Path/folderPathIcon", file("out"));
@@ -446,13 +529,23 @@ void TestGlyphoraForm::compositionSavedOpenedAndComposed()
     child<QCheckBox>("glossyCheckBox")->click();
     child<QComboBox>("outputComboBox")->setCurrentIndex(0);
 
-    auto answer = [this](const QString& path) {
-        whenModal<QFileDialog>([path](QFileDialog* dialog) {
+    // "Go" follows a written icon with the success box.
+    int successBoxes = 0;
+    auto answer = [&](const QString& path) {
+        whenModal<QFileDialog>([&, path](QFileDialog* dialog) {
+            const bool ico = path.endsWith(QLatin1String(".ico"));
             QVERIFY(answerFileDialog(dialog, path));
+            if (ico) {
+                whenModal<QMessageBox>([&](QMessageBox* box) {
+                    if (box->icon() == QMessageBox::Information)
+                        ++successBoxes;
+                });
+            }
         });
     };
     answer(file("out/go.ico"));
     QTest::mouseClick(child<QPushButton>("goButton"), Qt::LeftButton);
+    QCOMPARE(successBoxes, 1);
     answer(file("out/comp"));  // the suffix is added
     QTest::mouseClick(child<QPushButton>("saveCompositionButton"), Qt::LeftButton);
     const QString document = file("out/comp.glyphora");
@@ -465,9 +558,10 @@ void TestGlyphoraForm::compositionSavedOpenedAndComposed()
     QTest::mouseClick(child<QPushButton>("backButton"), Qt::LeftButton);
     dropFiles({QUrl::fromLocalFile(document)});
 
-    QVERIFY(child<QWidget>("editWidget")->isVisible());
+    // Opened in the background: the page changes once the pictures are decoded.
+    QTRY_VERIFY(child<QWidget>("editWidget")->isVisible());
     auto* list = child<QListWidget>("listWidget");
-    QCOMPARE(list->count(), 2);
+    QTRY_COMPARE(list->count(), 2);
     QCOMPARE(list->item(0)->text(), QStringLiteral("Image1"));  // topmost first
     QCOMPARE(list->item(1)->text(), QStringLiteral("Image0"));
     QVERIFY(list->selectedItems().isEmpty());
@@ -477,6 +571,7 @@ void TestGlyphoraForm::compositionSavedOpenedAndComposed()
 
     answer(file("out/go2.ico"));
     QTest::mouseClick(child<QPushButton>("goButton"), Qt::LeftButton);
+    QCOMPARE(successBoxes, 2);
 
     QProcess cli;
     cli.start(QStringLiteral(GLYPHORA_BINARY_DIR "/bin/glyphora-cli"),
@@ -499,16 +594,87 @@ void TestGlyphoraForm::badCompositionChangesNothing()
     later.write(R"({"format": "glyphora-composition", "version": 7, "objects": []})");
     later.close();
 
-    whenModal<QFileDialog>([this](QFileDialog* dialog) {
+    bool warned = false;
+    whenModal<QFileDialog>([&](QFileDialog* dialog) {
         QVERIFY(answerFileDialog(dialog, file("out/later.glyphora")));
-        whenModal<QMessageBox>([](QMessageBox* box) {
+        whenModal<QMessageBox>([&](QMessageBox* box) {
             QVERIFY2(box->text().contains("unknown format version 7"), qPrintable(box->text()));
             QCOMPARE(box->icon(), QMessageBox::Warning);
+            warned = true;
         });
     });
     QTest::mouseClick(child<QPushButton>("openCompositionButton"), Qt::LeftButton);
+    QTRY_VERIFY(warned);
     QCOMPARE(child<QListWidget>("listWidget")->count(), 1);
     QCOMPARE(imageDataList.size(), 1);
+}
+
+// "badge" typed beside an existing badge.glyphora: the dialog itself asks about the
+// full name before anything is written.
+void TestGlyphoraForm::saveCompositionAsksBeforeReplacing_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("refused") << false;
+    QTest::newRow("agreed") << true;
+}
+
+void TestGlyphoraForm::saveCompositionAsksBeforeReplacing()
+{
+    QFETCH(bool, replace);
+    dropFiles({QUrl::fromLocalFile(file("small.png"))});
+    QTest::mouseClick(child<QPushButton>("editButton"), Qt::LeftButton);
+    const QString existing = file("out/badge.glyphora");
+    const QByteArray before("an older composition");
+    QFile old(existing);
+    QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.write(before);
+    old.close();
+    QSettings(QStringLiteral("Vantrel"), QStringLiteral("Glyphora")).setValue("Path/folderPathComposition", file("out"));
+
+    QString question;
+    whenModal<QFileDialog>([&](QFileDialog* dialog) {
+        whenModal<QMessageBox>([&](QMessageBox* box) {
+            question = box->text();
+            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        QVERIFY(answerFileDialog(dialog, QStringLiteral("badge")));
+    });
+    QTest::mouseClick(child<QPushButton>("saveCompositionButton"), Qt::LeftButton);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+
+    QVERIFY2(question.contains(QStringLiteral("badge.glyphora")), qPrintable(question));
+    if (replace)
+        QVERIFY(fileBytes(existing).startsWith("{"));
+    else
+        QCOMPARE(fileBytes(existing), before);
+    QVERIFY(!QFileInfo::exists(file("out/badge")));
+}
+
+// Two documents opened one after the other: the canvas ends with the second, whichever
+// finishes first, and the busy cursor shows until then.
+void TestGlyphoraForm::laterOpenWins()
+{
+    const auto write = [this](const QString& name, const QByteArray& objects) {
+        QFile document(file(name));
+        QVERIFY(document.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        document.write(R"({"format": "glyphora-composition", "version": 1, "objects": [)" + objects + "]}");
+    };
+    write("first.glyphora", R"({"id": 0, "picture": "logo.final.png", "x": 0, "y": 0, "scale": 10, "rotation": 0},
+                               {"id": 1, "picture": "tall.png", "x": 5, "y": 5, "scale": 10, "rotation": 0},
+                               {"id": 2, "picture": "medium.png", "x": 9, "y": 9, "scale": 10, "rotation": 0})");
+    write("second.glyphora", R"({"id": 7, "picture": "small.png", "x": 30, "y": 40, "scale": 100, "rotation": 0})");
+
+    form->openComposition(file("first.glyphora"));
+    QCOMPARE(form->cursor().shape(), Qt::BusyCursor);
+    form->openComposition(file("second.glyphora"));
+    auto* list = child<QListWidget>("listWidget");
+    QTRY_COMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Image7"));
+    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+    // The first one's result, whenever it comes, is dropped.
+    QTest::qWait(500);
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(imageDataList.value(0).position, QPoint(30, 40));
 }
 
 QTEST_MAIN(TestGlyphoraForm)

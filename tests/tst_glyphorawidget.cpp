@@ -24,6 +24,9 @@ private Q_SLOTS:
 
     void pressSelectsTopmostAndDrags();
     void wheelScalesAndShiftWheelRotates();
+    void wheelShiftFromEvent();
+    void touchpadSteps_data();
+    void touchpadSteps();
     void idReusedAndStaleSelection();
     void drops_data();
     void drops();
@@ -33,7 +36,7 @@ private Q_SLOTS:
 
 private:
     QString file(const QString& name) const { return dir.filePath(name); }
-    void wheel(int deltaY, int times);
+    void wheel(int deltaY, int times, Qt::KeyboardModifiers modifiers = Qt::NoModifier, int deltaX = 0);
 
     QTemporaryDir dir;
     GlyphoraWidget* canvas = nullptr;
@@ -61,11 +64,11 @@ void TestGlyphoraWidget::init()
     QVERIFY(QTest::qWaitForWindowExposed(canvas));
 }
 
-void TestGlyphoraWidget::wheel(int deltaY, int times)
+void TestGlyphoraWidget::wheel(int deltaY, int times, Qt::KeyboardModifiers modifiers, int deltaX)
 {
     for (int i = 0; i < times; ++i) {
-        QWheelEvent event(QPointF(150, 150), canvas->mapToGlobal(QPointF(150, 150)), QPoint(), QPoint(0, deltaY),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent event(QPointF(150, 150), canvas->mapToGlobal(QPointF(150, 150)), QPoint(), QPoint(deltaX, deltaY),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(canvas, &event);
     }
 }
@@ -102,12 +105,51 @@ void TestGlyphoraWidget::wheelScalesAndShiftWheelRotates()
     QCOMPARE(imageDataList.at(0).scale, 53);
     QCOMPARE(imageDataList.at(0).rect, QRect(topLeft, QSize(318, 106)));
     QCOMPARE(scaled.count(), 3);
-    GlyphoraForm::shiftKeyPressed = true;
-    wheel(120, 3);
+    wheel(120, 3, Qt::ShiftModifier);
     QCOMPARE(imageDataList.at(0).rotation, 3);
     // The bounding box of 318 x 106 turned by 3 degrees (323.1 x 122.5), top-left fixed.
     const QRect rect = imageDataList.at(0).rect;
     QVERIFY(rect.topLeft() == topLeft && qAbs(rect.width() - 324) <= 1 && qAbs(rect.height() - 123) <= 1);
+}
+
+// The event's own Shift decides: a flag left set by a Shift released in another window
+// does not turn the wheel into rotation, and a sideways Shift scroll still rotates.
+void TestGlyphoraWidget::wheelShiftFromEvent()
+{
+    canvas->addObjectFromFile(file("red.png"), QPoint(150, 150));
+    canvas->selectByName(QStringLiteral("Image0"));
+    GlyphoraForm::shiftKeyPressed = true;
+    wheel(120, 2);
+    QCOMPARE(imageDataList.at(0).scale, 102);
+    QCOMPARE(imageDataList.at(0).rotation, 0);
+    GlyphoraForm::shiftKeyPressed = false;
+    wheel(0, 1, Qt::ShiftModifier, -120);
+    QCOMPARE(imageDataList.at(0).rotation, -1);
+    QCOMPARE(imageDataList.at(0).scale, 102);
+}
+
+void TestGlyphoraWidget::touchpadSteps_data()
+{
+    QTest::addColumn<QList<int>>("deltas");
+    QTest::addColumn<int>("scale");
+
+    QTest::newRow("eight of 15 make a notch") << QList<int>(8, 15) << 101;
+    QTest::newRow("seven of 15 make none") << QList<int>(7, 15) << 100;
+    QTest::newRow("sixteen of 15 make two") << QList<int>(16, 15) << 102;
+    QTest::newRow("back before a notch") << QList<int>{15, 15, 15, 15, 15, 15, 15, -15, -15, -15, -15, -15, -15, -15, -15} << 99;
+    QTest::newRow("half notches") << QList<int>{60, 60, 60} << 101;
+    QTest::newRow("one big turn") << QList<int>{-360} << 97;
+}
+
+void TestGlyphoraWidget::touchpadSteps()
+{
+    QFETCH(QList<int>, deltas);
+    QFETCH(int, scale);
+    canvas->addObjectFromFile(file("red.png"), QPoint(150, 150));
+    canvas->selectByName(QStringLiteral("Image0"));
+    for (int delta : deltas)
+        wheel(delta, 1);
+    QCOMPARE(imageDataList.at(0).scale, scale);
 }
 
 void TestGlyphoraWidget::idReusedAndStaleSelection()
