@@ -17,6 +17,8 @@
 #include <QListWidget>
 #include <QProcess>
 
+#include <sys/resource.h>
+
 #include "dragdrop.h"
 #include "glyphoraform.h"
 #include "glyphorawidget.h"
@@ -60,6 +62,7 @@ private Q_SLOTS:
     void themeIcons();
     void editPageAndBack();
     void compositionSavedOpenedAndComposed();
+    void badCompositionChangesNothing_data();
     void badCompositionChangesNothing();
     void saveCompositionAsksBeforeReplacing_data();
     void saveCompositionAsksBeforeReplacing();
@@ -585,20 +588,40 @@ void TestGlyphoraForm::compositionSavedOpenedAndComposed()
 }
 
 // A document of a later version is named in a warning and the page keeps its objects.
+void TestGlyphoraForm::badCompositionChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("later version") << QByteArray(R"({"format": "glyphora-composition", "version": 7, "objects": []})")
+                                   << QStringLiteral("unknown format version 7");
+    // A few hundred bytes that would ask for twenty display images of 256 MB each.
+    QByteArray objects;
+    for (int i = 0; i < 20; ++i) {
+        objects += QStringLiteral(R"(%1{"id": %2, "picture": "../small.png", "x": 0, "y": 0, "scale": 100000, "rotation": 0})")
+                       .arg(i ? ", " : "").arg(i).toUtf8();
+    }
+    QTest::newRow("hostile scale") << R"({"format": "glyphora-composition", "version": 1, "objects": [)" + objects + "]}"
+                                   << QStringLiteral("display images");
+}
+
 void TestGlyphoraForm::badCompositionChangesNothing()
 {
+    QFETCH(QByteArray, json);
+    QFETCH(QString, reason);
     dropFiles({QUrl::fromLocalFile(file("small.png"))});
     QTest::mouseClick(child<QPushButton>("editButton"), Qt::LeftButton);
-    QFile later(file("out/later.glyphora"));
-    QVERIFY(later.open(QIODevice::WriteOnly));
-    later.write(R"({"format": "glyphora-composition", "version": 7, "objects": []})");
-    later.close();
+    QFile bad(file("out/bad.glyphora"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write(json);
+    bad.close();
 
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
     bool warned = false;
     whenModal<QFileDialog>([&](QFileDialog* dialog) {
-        QVERIFY(answerFileDialog(dialog, file("out/later.glyphora")));
+        QVERIFY(answerFileDialog(dialog, file("out/bad.glyphora")));
         whenModal<QMessageBox>([&](QMessageBox* box) {
-            QVERIFY2(box->text().contains("unknown format version 7"), qPrintable(box->text()));
+            QVERIFY2(box->text().contains(reason), qPrintable(box->text()));
             QCOMPARE(box->icon(), QMessageBox::Warning);
             warned = true;
         });
@@ -607,6 +630,11 @@ void TestGlyphoraForm::badCompositionChangesNothing()
     QTRY_VERIFY(warned);
     QCOMPARE(child<QListWidget>("listWidget")->count(), 1);
     QCOMPARE(imageDataList.size(), 1);
+    // ru_maxrss is the peak in KB: refusing must not have built any display image first.
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    QVERIFY2(after.ru_maxrss - before.ru_maxrss < 100 * 1024,
+             qPrintable(QStringLiteral("peak grew by %1 KB").arg(after.ru_maxrss - before.ru_maxrss)));
 }
 
 // "badge" typed beside an existing badge.glyphora: the dialog itself asks about the
