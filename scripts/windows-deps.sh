@@ -89,7 +89,7 @@ source_version() {
 
 qtbase() {
     fetch_source qt6-base "$qt_version"
-    rm -rf "$work/qtbase"
+    # An earlier run's build folder is kept: ninja goes on where that run stopped.
     # OpenGL off is not enough in 6.4.2: the Windows platform plugin still compiles its
     # dynamic-GL branch (qwindowswindow.cpp) unless dynamicgl is off as well.
     cmake -S "$src/qt6-base/tree" -B "$work/qtbase" -G Ninja \
@@ -170,7 +170,7 @@ Name: libdeflate
 Description: Fast implementation of DEFLATE, zlib, and gzip
 Version: 1.14
 Libs: -L\${libdir} -ldeflate
-Cflags: -I\${includedir} -DLIBDEFLATE_STATIC
+Cflags: -I\${includedir}
 EOF
 }
 
