@@ -76,7 +76,7 @@ declare -A windows_dlls=()
 for dll in advapi32 authz bcrypt comctl32 comdlg32 crypt32 d3d11 d3d12 d3d9 dnsapi dwmapi dwrite \
            dxgi gdi32 imm32 iphlpapi kernel32 mpr msvcrt ncrypt netapi32 normaliz ole32 oleaut32 \
            secur32 setupapi shcore shell32 shlwapi user32 userenv uxtheme version winmm ws2_32 \
-           wtsapi32; do
+           winhttp wtsapi32; do
     windows_dlls[$dll.dll]=1
 done
 missing=0
