@@ -89,6 +89,15 @@ source_version() {
 
 qtbase() {
     fetch_source qt6-base "$qt_version"
+    # PCRE2's JIT breaks here: QRegularExpression keeps each thread's JIT stack in a
+    # thread_local, which mingw-w64's emulated TLS hands out as garbage in threads that
+    # std::thread starts, and the match reads through it (a page fault in
+    # pcre2_jit_match the first time a worker thread matches).  Qt falls back to PCRE2's
+    # interpreter when the JIT is compiled out.
+    local pcre2=$src/qt6-base/tree/src/3rdparty/pcre2/CMakeLists.txt
+    if ! grep -q 'CONDITION MINGW' "$pcre2"; then
+        printf '\nqt_internal_extend_target(BundledPcre2 CONDITION MINGW\n    DEFINES\n        PCRE2_DISABLE_JIT\n)\n' >> "$pcre2"
+    fi
     # An earlier run's build folder is kept: ninja goes on where that run stopped.
     # OpenGL off is not enough in 6.4.2: the Windows platform plugin still compiles its
     # dynamic-GL branch (qwindowswindow.cpp) unless dynamicgl is off as well.

@@ -45,7 +45,7 @@ for module in Core Gui Widgets Network Concurrent Svg; do
     cp "$prefix/bin/Qt6$module.dll" "$dist/"
 done
 plugins=(
-    platforms/qwindows.dll
+    platforms/qwindows.dll platforms/qoffscreen.dll
     styles/qwindowsvistastyle.dll
     imageformats/qgif.dll imageformats/qjpeg.dll imageformats/qico.dll imageformats/qsvg.dll
     imageformats/qwebp.dll imageformats/qtiff.dll

@@ -38,7 +38,9 @@ fail() {
 "$wine" wineboot -i >/dev/null 2>&1 || true
 
 cli_exe() {
-    timeout -k 10 300 "$wine" "$dist/glyphora-cli.exe" "$@" 2>"$work/wine-stderr.txt" | tr -d '\r'
+    # Qt logs to the debugger instead of stderr when it sees no console window, as under wine
+    QT_FORCE_STDERR_LOGGING=1 \
+        timeout -k 10 300 "$wine" "$dist/glyphora-cli.exe" "$@" 2>"$work/wine-stderr.txt" | tr -d '\r'
 }
 
 # The pictures: made here, so that the test needs nothing but Pillow.
