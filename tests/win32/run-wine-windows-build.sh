@@ -73,13 +73,14 @@ cat > "$work/drawing.svg" <<'EOF'
 </svg>
 EOF
 
-# Every entry of two icons, extracted by icotool, the largest channel difference of the
-# pixels that are not fully transparent in both, and the mean over all channels.
+# Every entry of two icons, extracted by icotool: the share of pixels whose channels differ
+# by more than 32 (where either is not fully transparent), and the mean difference over all
+# channels.
 compare_icons() {
     /usr/bin/python3 - "$1" "$2" "$3" "$4" <<'PY'
 import glob, os, sys
 from PIL import Image, ImageChops, ImageStat
-linux_dir, windows_dir, worst_allowed, mean_allowed = sys.argv[1], sys.argv[2], int(sys.argv[3]), float(sys.argv[4])
+linux_dir, windows_dir, share_allowed, mean_allowed = sys.argv[1], sys.argv[2], float(sys.argv[3]), float(sys.argv[4])
 names = sorted(os.path.basename(p) for p in glob.glob(os.path.join(linux_dir, "*.png")))
 other = sorted(os.path.basename(p) for p in glob.glob(os.path.join(windows_dir, "*.png")))
 if names != other or not names:
@@ -89,23 +90,25 @@ ok = True
 for name in names:
     a = Image.open(os.path.join(linux_dir, name)).convert("RGBA")
     b = Image.open(os.path.join(windows_dir, name)).convert("RGBA")
-    worst = 0
     pa, pb = a.tobytes(), b.tobytes()
+    far = 0
     for p in range(0, len(pa), 4):
-        if pa[p + 3] or pb[p + 3]:
-            worst = max(worst, max(abs(pa[p + i] - pb[p + i]) for i in range(4)))
+        if (pa[p + 3] or pb[p + 3]) and max(abs(pa[p + i] - pb[p + i]) for i in range(4)) > 32:
+            far += 1
+    share = 100.0 * far / (a.width * a.height)
     mean = sum(ImageStat.Stat(ImageChops.difference(a, b)).mean) / 4
-    verdict = "ok" if worst <= worst_allowed and mean <= mean_allowed else "TOO DIFFERENT"
+    verdict = "ok" if share <= share_allowed and mean <= mean_allowed else "TOO DIFFERENT"
     if verdict != "ok":
         ok = False
-    print(f"   {name}: largest difference {worst}, mean {mean:.2f} {verdict}")
+    print(f"   {name}: {share:.2f}% of pixels differ by more than 32, mean difference {mean:.2f}: {verdict}")
 sys.exit(0 if ok else 1)
 PY
 }
 
-# name, largest difference allowed, mean difference allowed
-for row in "soft.png 2 0.1" "photo.jpg 2 0.1" "drawing.svg 96 3.0"; do
-    read -r input worst mean <<<"$row"
+# name, per cent of pixels allowed to differ by more than 32, mean difference allowed;
+# the SVG is drawn by Qt SVG on Windows and librsvg on Linux: edges differ a little
+for row in "soft.png 0 0.1" "photo.jpg 0 0.1" "drawing.svg 3 3.0"; do
+    read -r input share mean <<<"$row"
     echo "== ico $input"
     "$linux_cli" -q ico "$work/$input" -o "$work/$input.linux.ico"
     if ! cli_exe -q ico "$(winpath "$work/$input")" -o "$(winpath "$work/$input.windows.ico")"; then
@@ -120,7 +123,7 @@ for row in "soft.png 2 0.1" "photo.jpg 2 0.1" "drawing.svg 96 3.0"; do
     # the extracted names carry index, size and depth: the directories must agree
     (cd "$work/$input.linux" && for f in *.png; do mv "$f" "${f#*.linux_}"; done)
     (cd "$work/$input.windows" && for f in *.png; do mv "$f" "${f#*.windows_}"; done)
-    compare_icons "$work/$input.linux" "$work/$input.windows" "$worst" "$mean" || fail "ico $input"
+    compare_icons "$work/$input.linux" "$work/$input.windows" "$share" "$mean" || fail "ico $input"
 done
 
 library=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll
@@ -156,7 +159,7 @@ else
     gui=$!
     window=
     for _ in $(seq 1 60); do
-        window=$(xdotool search --onlyvisible --name '^Glyphora' 2>/dev/null | head -n 1 || true)
+        window=$(xdotool search --onlyvisible --name 'Glyphora$' 2>/dev/null | head -n 1 || true)
         [ -n "$window" ] && break
         sleep 1
     done
