@@ -226,7 +226,14 @@ int main(int argc, char** argv)
     // without a display on the offscreen platform.  The other commands start faster
     // without one.
     std::unique_ptr<QCoreApplication> application;
-    if (commandName(argc, argv) == "compose") {
+    const QByteArray command = commandName(argc, argv);
+#ifdef Q_OS_WIN
+    // There SVG pictures are drawn by Qt SVG, whose text takes Qt's fonts too.
+    const bool drawsText = command == "compose" || command == "ico";
+#else
+    const bool drawsText = command == "compose";
+#endif
+    if (drawsText) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         application = std::make_unique<QGuiApplication>(argc, argv);

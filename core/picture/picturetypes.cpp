@@ -18,11 +18,19 @@ bool isFileWithSuffix(const QString& path, const QStringList& suffixes)
 
 const QStringList& sourceSuffixes()
 {
+#ifdef GLYPHORA_NO_PHOTO_FORMATS
+    // A build without the HEIF/AVIF and JPEG XL readers offers only what it decodes.
+    static const QStringList suffixes{
+        QStringLiteral("gif"), QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
+        QStringLiteral("svg"), QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("webp"),
+    };
+#else
     static const QStringList suffixes{
         QStringLiteral("avif"), QStringLiteral("gif"), QStringLiteral("heic"), QStringLiteral("heif"),
         QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("jxl"), QStringLiteral("png"),
         QStringLiteral("svg"),  QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("webp"),
     };
+#endif
     return suffixes;
 }
 

@@ -1,6 +1,5 @@
 #include "svgdocument.h"
 
-#include <QFile>
 #include <QLibrary>
 #include <QtDebug>
 
@@ -135,22 +134,6 @@ void SvgDocument::setLibraryName(const QString& name)
 QString SvgDocument::unavailableReason()
 {
     return svgLibrary().unavailable;
-}
-
-bool SvgDocument::readFile(const QString& path, QByteArray& data)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 length = file.size();
-    if (length < 0 || length > kMaxFileBytes)
-        return false;
-    // A device may grow while read; never take more than the limit.
-    QByteArray bytes = file.read(kMaxFileBytes + 1);
-    if (bytes.size() > kMaxFileBytes || file.error() != QFileDevice::NoError)
-        return false;
-    data = bytes;
-    return true;
 }
 
 bool SvgDocument::load(const QByteArray& data)
