@@ -329,6 +329,8 @@ void ExtractIconForm::applyLoad(LoadResult& load)
     showSourcePath(load.path.isEmpty() ? libraryNames().constFirst() : load.path);
     ExtractIconGlobal::IconResourceList = std::move(load.records);
     appendNewItems(load.listImages);
+    qInfo().noquote() << "Listed" << ExtractIconGlobal::IconResourceList.size() << "icons from"
+                      << QDir::toNativeSeparators(load.path);
     sourceIsParsedFile = load.kind == SourceKind::ParsedFile;
     sourceIsIcoFile = load.kind == SourceKind::IcoFile && !load.icoBytes.isEmpty();
     sourceFilePath = load.path;

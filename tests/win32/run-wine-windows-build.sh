@@ -6,8 +6,12 @@
 #   for the SVG, so a larger one there);
 # - glyphora-cli.exe list and extract of wine's shell32.dll: the same listing, byte-equal
 #   icons;
-# - glyphora.exe starts, shows its main window and, closed, leaves its geometry in the
-#   registry; a screenshot of it is kept as OUT_DIR/windows-build.png.
+# - glyphora.exe starts and shows its main window; a picture opened through the Create
+#   tab's dialog becomes an .ico by "Create Ico File" (wine's own file dialogs, typed into);
+#   the Extract tab lists wine's shell32.dll through the Windows module loader, as many
+#   groups as wrestool finds with numeric names (the string-named ones are not listed
+#   there); closed, it leaves its geometry in the registry.  A screenshot of the Extract
+#   tab is kept as OUT_DIR/windows-build.png.
 #
 #   run-wine-windows-build.sh LINUX_GLYPHORA_CLI OUT_DIR
 #
@@ -154,25 +158,93 @@ else
 fi
 
 echo "== glyphora.exe"
+# The window's controls are clicked at their places in its first-run size (986 x 513);
+# the dialogs are wine's, found by their titles.
+wait_window() {
+    local name=$1 found=
+    for _ in $(seq 1 "${2:-30}"); do
+        found=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n 1 || true)
+        [ -n "$found" ] && break
+        sleep 1
+    done
+    echo "$found"
+}
+type_into_dialog() {
+    # the name field has the focus and may hold a proposed name
+    xdotool key End shift+Home BackSpace
+    xdotool type --delay 15 "$1"
+    xdotool key Return
+}
 if [ -z "${DISPLAY:-}" ]; then
     echo "   no display: the window is not checked (run under xvfb-run)"
 else
+    # The program logs to stderr, where its library listing says how many groups it found.
     "$wine" "$dist/glyphora.exe" >"$work/gui.log" 2>&1 &
     gui=$!
-    window=
-    for _ in $(seq 1 60); do
-        window=$(xdotool search --onlyvisible --name 'Glyphora$' 2>/dev/null | head -n 1 || true)
-        [ -n "$window" ] && break
-        sleep 1
-    done
+    window=$(wait_window 'Glyphora$' 60)
     if [ -z "$window" ]; then
         fail "the main window did not appear within 60 s"
         cat "$work/gui.log"
     else
-        sleep 3 # the first paint and the Extract tab's listing
+        sleep 2 # the first paint
         echo "   window \"$(xdotool getwindowname "$window")\", $(xdotool getwindowgeometry "$window" | tail -n 1 | sed 's/^ *//')"
+
+        # Create tab: "Open Image" in the middle of the drop frame, then "Create Ico File"
+        # below the preview.
+        xdotool mousemove --window "$window" 493 256 click 1
+        dialog=$(wait_window 'Add Image Files')
+        if [ -z "$dialog" ]; then
+            fail "the Create tab's open dialog did not appear"
+        else
+            type_into_dialog "$(winpath "$work/soft.png")"
+            sleep 3
+            xdotool mousemove --window "$window" 492 441 click 1
+            dialog=$(wait_window 'Create Icon File')
+            if [ -z "$dialog" ]; then
+                fail "\"Create Ico File\" showed no save dialog"
+            else
+                type_into_dialog "$(winpath "$work/from-gui.ico")"
+                for _ in $(seq 1 20); do
+                    [ -s "$work/from-gui.ico" ] && break
+                    sleep 1
+                done
+                sleep 1
+                xdotool key Return # the success box
+                if [ ! -s "$work/from-gui.ico" ]; then
+                    fail "\"Create Ico File\" wrote no icon"
+                else
+                    mkdir -p "$work/gui.windows" "$work/gui.linux"
+                    icotool -x -o "$work/gui.windows" "$work/from-gui.ico" 2>/dev/null
+                    icotool -x -o "$work/gui.linux" "$work/soft.png.linux.ico" 2>/dev/null
+                    (cd "$work/gui.windows" && for f in *.png; do mv "$f" "${f#from-gui_}"; done)
+                    (cd "$work/gui.linux" && for f in *.png; do mv "$f" "${f#*.linux_}"; done)
+                    echo "   \"Create Ico File\": $(icotool -l "$work/from-gui.ico" 2>/dev/null | wc -l) entries"
+                    compare_icons "$work/gui.linux" "$work/gui.windows" 0 0.1 \
+                        || fail "the GUI's icon differs from the Linux program's"
+                fi
+            fi
+        fi
+
+        # Extract tab: its first listing, through LoadLibraryExW and EnumResourceNamesW.
+        xdotool mousemove --window "$window" 135 50 click 1
+        listed=
+        for _ in $(seq 1 60); do
+            listed=$(tr -d '\r' <"$work/gui.log" | grep -a -m 1 '^Listed .* icons from .*shell32.dll' || true)
+            [ -n "$listed" ] && break
+            sleep 1
+        done
+        expected=$(wrestool -l --type=14 "$library" 2>/dev/null | grep -c -- "--name=[0-9]" || true)
+        if [ -z "$listed" ]; then
+            fail "the Extract tab listed no shell32.dll within 60 s"
+        elif [ "$(echo "$listed" | awk '{print $2}')" != "$expected" ]; then
+            fail "the Extract tab: \"$listed\", wrestool finds $expected icon groups"
+        else
+            echo "   Extract tab: \"$listed\", as many as wrestool's groups"
+        fi
+        sleep 2 # the list paints
         import -window root "$out_dir/windows-build.png"
         echo "   screenshot: $out_dir/windows-build.png"
+
         # closed as a user closes it, so that the close handler stores the geometry
         "$wine" taskkill /im glyphora.exe >/dev/null 2>&1 || true
         for _ in $(seq 1 30); do
