@@ -223,10 +223,12 @@ QImage ExtractIconForm::listImage(const QImage& image, int side)
 {
     if (image.isNull())
         return image;
-    const QImage fitted = image.width() > side || image.height() > side
-        ? image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-        : image;
-    return fitted.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Converted before scaling: Qt scales a 1-bit image whose colour table holds a
+    // transparent colour (a 1-bit PNG with tRNS) into opaque black.
+    const QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return source.width() > side || source.height() > side
+        ? source.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+        : source;
 }
 
 namespace {

@@ -124,6 +124,7 @@ private Q_SLOTS:
     void listsLikeWrestool_data();
     void listsLikeWrestool();
     void icoFileGivesOneItem();
+    void transparentOneBitPngStaysTransparent();
     void missingIconIdsGiveMinusOne();
     void secondGroupShowsItsOwnImages();
 
@@ -487,6 +488,22 @@ void TestExtractIconForm::icoFileGivesOneItem()
     QCOMPARE(ExtractIconGlobal::IconResourceList.first().entries.size(), 2);
     QCOMPARE(ExtractIconGlobal::IconResourceList.first().image.width(), 48);
     QCOMPARE(checkedActions(), QList<QAction*>{libraryAction("load from external dll, exe, ico")});
+}
+
+void TestExtractIconForm::transparentOneBitPngStaysTransparent()
+{
+    // A 1-bit PNG whose colour 0 is transparent, stored in the icon as it is.
+    QImage mono(256, 256, QImage::Format_Mono);
+    mono.setColorTable({qRgba(0, 0, 0, 0), qRgba(255, 255, 255, 255)});
+    mono.fill(0);
+    QVERIFY(mono.save(file("mono256.png")));
+    QCOMPARE(run("icotool", {"-c", "-r", file("mono256.png"), "-o", file("mono.ico")}).exitCode, 0);
+    makeForm();
+    answerFileDialog({file("mono.ico")});
+    loaded([&] { libraryAction("load from external dll, exe, ico")->trigger(); });
+    QCOMPARE(model()->rowCount(), 1);
+    const QImage shown = model()->item(0)->icon().pixmap(48).toImage();
+    QCOMPARE(qAlpha(shown.pixel(24, 24)), 0);
 }
 
 void TestExtractIconForm::missingIconIdsGiveMinusOne()
