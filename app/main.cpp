@@ -1,28 +1,14 @@
 #include <QApplication>
 #include <QIcon>
 
-#include <cstdio>
-
 #include "mainwindow.h"
-
-#ifdef Q_OS_WIN
-namespace {
-
-// The cross-built Qt's default handler loses every line in a GUI program; this one writes
-// them to stderr, which a Windows user gets with "glyphora.exe 2> glyphora.log".
-void writeLogLine(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
-} // namespace
-#endif
+#include "stderrlog.h"
 
 int main(int argc, char** argv)
 {
 #ifdef Q_OS_WIN
-    qInstallMessageHandler(writeLogLine);
+    // Lost otherwise; "glyphora.exe 2> glyphora.log" keeps them.
+    qInstallMessageHandler(writeLogLineToStderr);
 #endif
     QApplication app(argc, argv);
     // Before any widget exists; it also wins over a style given with Qt's -style argument.

@@ -11,6 +11,7 @@
 
 #include "clicommand.h"
 #include "kvglobal.h"
+#include "stderrlog.h"
 
 namespace {
 
@@ -222,6 +223,9 @@ int main(int argc, char** argv)
 {
     // Install the filter before anything can log; it keeps Qt's own handler for the rest.
     qtHandler = qInstallMessageHandler(messageFilter);
+#ifdef Q_OS_WIN
+    qtHandler = writeLogLineToStderr;
+#endif
     // compose draws text and paths, which needs the fonts of a GUI application; it runs
     // without a display on the offscreen platform.  The other commands start faster
     // without one.
