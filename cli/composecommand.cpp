@@ -23,16 +23,18 @@ QString composeUsage()
         "  document names.  With -o the icon is written as \"Go\" writes it for Windows:\n"
         "  16, 24, 32, 48, 64, 128 (32-bit bitmaps), 256 and, from the 512 and 1024 canvas,\n"
         "  512 and 1024 (PNG); --sizes chooses others (below 256 bitmaps, from 256 PNG).\n"
-        "  With --png-dir one PNG file per size, NxN.png, the render scaled smoothly.  Pictures are found relative to the document; they must be\n"
-        "  files of this machine.  A document of more than %2 objects, or whose display\n"
-        "  images or decoded pictures would pass %3 MB, is refused before any decoding.\n"
+        "  With --png-dir one PNG file per size, NxN.png, the render scaled smoothly.\n"
+        "  Pictures are found relative to the document; they must be files of this\n"
+        "  machine.  A document of more than %2 objects, or whose display images or\n"
+        "  decoded pictures would pass %3 MB, is refused before any decoding.  The same\n"
+        "  document and options give the same bytes.\n"
         "  -o, --output FILE  the icon file to write\n"
         "  --png-dir DIR      the folder of the PNG files (made when missing)\n"
-        "  --sizes LIST       the sizes, comma-separated, 1 to %1, or a set (as ico has\n"
-        "                     them: %4); default for --png-dir: 16, 32, 48, 256\n"
+        "  --sizes LIST       the sizes, comma-separated, 1 to %1, or a set as ico has\n"
+        "                     them (%4); default for --png-dir: 16, 32, 48, 256\n"
         "  -q, --quiet        print no log lines\n"
         "  --verbose          print the debug lines too\n")
-        .arg(PngExport::kMaxComposedSide)
+        .arg(IcoEncoder::kMaxIconSide)
         .arg(CompositionDocument::kMaxObjects)
         .arg((CompositionDocument::kMaxDisplayPixels * 4) >> 20)
         .arg(sizeSetNames());

@@ -283,6 +283,7 @@ void TestCli::helpAndVersion()
     r = cli({QStringLiteral("--help")});
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.contains("glyphora-cli ico INPUT -o OUTPUT.ico"));
+    QVERIFY(r.out.contains("--sizes LIST"));
     QVERIFY(r.out.contains("-q"));
     r = cli({QStringLiteral("ico"), QStringLiteral("--help")});
     QCOMPARE(r.exitCode, 0);
