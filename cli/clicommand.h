@@ -50,7 +50,15 @@ struct FileAndOutput
 std::optional<int> parseFileAndOutput(const QString& command, const QStringList& args,
                                       const QString& usage, FileAndOutput& parsed);
 
-// glyphora-cli ico INPUT -o OUTPUT.ico
+// The value of --sizes: comma-separated sizes from 1 to 1024, or the name of a set
+// ("default" gives defaultSizes, the command's own list; empty for the encoder's).  A
+// usage error, before anything is written, for any other word.
+std::optional<int> parseSizes(const QString& command, const QStringList& values, const QList<int>& defaultSizes,
+                              QList<int>& sizes);
+// "default, dpi, minimal"
+QString sizeSetNames();
+
+// glyphora-cli ico INPUT -o OUTPUT.ico [--sizes LIST]
 int runIco(const QStringList& args);
 QString icoUsage();
 
@@ -61,7 +69,7 @@ QString listUsage();
 // on failure the exit status, after one line naming the file.
 std::optional<int> loadGroups(const QString& command, const QString& input, QList<IconGroupRecord>& records);
 
-// glyphora-cli png FILE --group ROW --out-dir DIR [--name NAME]
+// glyphora-cli png FILE --group ROW|NAME --out-dir DIR [--name NAME]
 int runPng(const QStringList& args);
 QString pngUsage();
 

@@ -1,5 +1,5 @@
-// glyphora-cli compose DOC.glyphora -o OUT.ico | --png-dir DIR [--sizes 16,32,...]: a
-// saved composition rendered as the edit page's "Go" writes it.
+// glyphora-cli compose DOC.glyphora -o OUT.ico | --png-dir DIR [--sizes LIST]: a saved
+// composition rendered as the edit page's "Go" writes it.
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,44 +16,29 @@ namespace Cli {
 QString composeUsage()
 {
     return QStringLiteral(
-        "Usage: glyphora-cli compose DOC.glyphora -o OUTPUT.ico\n"
-        "       glyphora-cli compose DOC.glyphora --png-dir DIR [--sizes 16,32,48,256]\n"
+        "Usage: glyphora-cli compose DOC.glyphora -o OUTPUT.ico [--sizes LIST]\n"
+        "       glyphora-cli compose DOC.glyphora --png-dir DIR [--sizes LIST]\n"
         "  Renders a composition saved by the Create tab (\"Save Composition...\"): the\n"
         "  container, background, effects, image objects and badge, at the canvas size the\n"
         "  document names.  With -o the icon is written as \"Go\" writes it for Windows:\n"
         "  16, 24, 32, 48, 64, 128 (32-bit bitmaps), 256 and, from the 512 and 1024 canvas,\n"
-        "  512 and 1024 (PNG).  With --png-dir one PNG file per size, NxN.png, the render\n"
-        "  scaled smoothly.  Pictures are found relative to the document; they must be\n"
-        "  files of this machine.  A document of more than %2 objects, or whose display\n"
-        "  images or decoded pictures would pass %3 MB, is refused before any decoding.\n"
+        "  512 and 1024 (PNG); --sizes chooses others (below 256 bitmaps, from 256 PNG).\n"
+        "  With --png-dir one PNG file per size, NxN.png, the render scaled smoothly.\n"
+        "  Pictures are found relative to the document; they must be files of this\n"
+        "  machine.  A document of more than %2 objects, or whose display images or\n"
+        "  decoded pictures would pass %3 MB, is refused before any decoding.  The same\n"
+        "  document and options give the same bytes.\n"
         "  -o, --output FILE  the icon file to write\n"
         "  --png-dir DIR      the folder of the PNG files (made when missing)\n"
-        "  --sizes LIST       the PNG sizes, comma-separated, 1 to %1 (default 16,32,48,256)\n"
+        "  --sizes LIST       the sizes, comma-separated, 1 to %1, or a set as ico has\n"
+        "                     them (%4); default for --png-dir: 16, 32, 48, 256\n"
         "  -q, --quiet        print no log lines\n"
         "  --verbose          print the debug lines too\n")
-        .arg(PngExport::kMaxComposedSide)
+        .arg(IcoEncoder::kMaxIconSide)
         .arg(CompositionDocument::kMaxObjects)
-        .arg((CompositionDocument::kMaxDisplayPixels * 4) >> 20);
+        .arg((CompositionDocument::kMaxDisplayPixels * 4) >> 20)
+        .arg(sizeSetNames());
 }
-
-namespace {
-
-// "16,32,48" as sizes; a usage error names the first word that is not a size.
-std::optional<int> parseSizes(const QString& text, QList<int>& sizes)
-{
-    for (const QString& word : text.split(QLatin1Char(','))) {
-        bool ok = false;
-        const int size = word.trimmed().toInt(&ok);
-        if (!ok || size < 1 || size > PngExport::kMaxComposedSide)
-            return usageError(QStringLiteral("compose: '%1' is not a size from 1 to %2")
-                                  .arg(word, QString::number(PngExport::kMaxComposedSide)));
-        if (!sizes.contains(size))
-            sizes.append(size);
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 int runCompose(const QStringList& args)
 {
@@ -78,15 +63,11 @@ int runCompose(const QStringList& args)
         return usageError(QStringLiteral("compose: no output given (-o OUTPUT.ico)"));
     if (pngDirs.size() == 1 && pngDir.isEmpty())
         return usageError(QStringLiteral("compose: no folder given (--png-dir DIR)"));
-    if (parser.isSet(sizesOption) && pngDir.isEmpty())
-        return usageError(QStringLiteral("compose: --sizes goes with --png-dir"));
+    // For the icon an empty list leaves the sizes to the encoder, as "Go" has them.
+    const QList<int> defaultSizes = pngDir.isEmpty() ? QList<int>() : QList<int>{16, 32, 48, 256};
     QList<int> sizes;
-    if (parser.isSet(sizesOption)) {
-        if (const auto status = parseSizes(parser.values(sizesOption).join(QLatin1Char(',')), sizes))
-            return *status;
-    } else {
-        sizes = {16, 32, 48, 256};
-    }
+    if (const auto status = parseSizes(QStringLiteral("compose"), parser.values(sizesOption), defaultSizes, sizes))
+        return *status;
 
     CompositionDocument document;
     QString error;
@@ -101,7 +82,7 @@ int runCompose(const QStringList& args)
     }
 
     if (!output.isEmpty()) {
-        if (!IcoEncoder::writeIcoFromImage(render, output, &error)) {
+        if (!IcoEncoder::writeIcoFromImage(render, output, &error, sizes)) {
             printError(QStringLiteral("compose: %1: %2").arg(input, error));
             return kExitFailed;
         }

@@ -1,6 +1,6 @@
-// glyphora-cli ico INPUT -o OUTPUT.ico: the source-file road of the Create tab, without
-// its message box.  glyphora-cli ico INPUT... --out-dir DIR [--jobs N]: the same road
-// for many pictures at once, on N threads of one process.
+// glyphora-cli ico INPUT -o OUTPUT.ico [--sizes LIST]: the source-file road of the Create
+// tab, without its message box.  glyphora-cli ico INPUT... --out-dir DIR [--jobs N]: the
+// same road for many pictures at once, on N threads of one process.
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,12 +30,14 @@ namespace Cli {
 QString icoUsage()
 {
     return QStringLiteral(
-        "Usage: glyphora-cli ico INPUT -o OUTPUT.ico\n"
-        "       glyphora-cli ico INPUT... --out-dir DIR [--jobs N]\n"
+        "Usage: glyphora-cli ico INPUT -o OUTPUT.ico [--sizes LIST]\n"
+        "       glyphora-cli ico INPUT... --out-dir DIR [--jobs N] [--sizes LIST]\n"
         "  Writes a Windows icon with the sizes 16, 24, 32, 48, 64, 128 (32-bit bitmaps)\n"
-        "  and 256 (PNG).  An SVG INPUT is drawn afresh at every size; any other picture\n"
-        "  is fitted into 256 x 256 and scaled down from there.  An existing OUTPUT is\n"
-        "  replaced only when the whole icon was written.\n"
+        "  and 256 (PNG), or those of --sizes: below 256 32-bit bitmaps, from 256 on PNG.\n"
+        "  An SVG INPUT is drawn afresh at every size; any other picture is fitted into\n"
+        "  256 x 256 (or the largest size, when larger) and scaled from there.  An\n"
+        "  existing OUTPUT is replaced only when the whole icon was written.  The same\n"
+        "  INPUT and options give the same bytes, whatever --jobs.\n"
         "  With --out-dir every INPUT becomes DIR/NAME.ico, NAME being the input's file\n"
         "  name without its last suffix (as the save dialog proposes it); two inputs that\n"
         "  would give the same NAME.ico are an error before anything is written.  A\n"
@@ -46,9 +48,16 @@ QString icoUsage()
         "  -o, --output FILE  the icon file to write\n"
         "  --out-dir DIR      the folder of the icons (made when missing)\n"
         "  --jobs N           pictures converted at once (default: the number of cores)\n"
+        "  --sizes LIST       the icon's sizes, comma-separated, 1 to %2, or a set:\n"
+        "                     default  16, 24, 32, 48, 64, 128, 256\n"
+        "                     dpi      16, 20, 24, 30, 32, 36, 40, 48, 60, 64, 72, 80,\n"
+        "                              96, 256: every size Windows 11 asks for, 100 %\n"
+        "                              to 400 % scale\n"
+        "                     minimal  16, 32, 48, 256\n"
         "  -q, --quiet        print no log lines\n"
         "  --verbose          print the debug lines too\n")
-        .arg(PictureTypes::sourceSuffixes().join(QLatin1String(", ")));
+        .arg(PictureTypes::sourceSuffixes().join(QLatin1String(", ")))
+        .arg(IcoEncoder::kMaxIconSide);
 }
 
 namespace {
@@ -104,7 +113,7 @@ private:
     bool m_drawn = false;
 };
 
-int runSingle(const QCommandLineParser& parser, const QCommandLineOption& outputOption)
+int runSingle(const QCommandLineParser& parser, const QCommandLineOption& outputOption, const QList<int>& sizes)
 {
     const QStringList outputs = parser.values(outputOption);
     if (outputs.size() > 1)
@@ -117,14 +126,14 @@ int runSingle(const QCommandLineParser& parser, const QCommandLineOption& output
     const QString output = outputs.constFirst();
 
     QString reason;
-    if (!IcoEncoder::writeIcoFromSourceFile(input, output, &reason)) {
+    if (!IcoEncoder::writeIcoFromSourceFile(input, output, &reason, sizes)) {
         printError(QStringLiteral("%1: %2").arg(input, reason));
         return kExitFailed;
     }
     return kExitOk;
 }
 
-int runBatch(const QStringList& inputs, const QString& outDir, int jobs)
+int runBatch(const QStringList& inputs, const QString& outDir, int jobs, const QList<int>& sizes)
 {
     // The names first: two inputs bound for one icon stop the run before any work.
 #ifdef Q_OS_WIN
@@ -167,7 +176,7 @@ int runBatch(const QStringList& inputs, const QString& outDir, int jobs)
     auto work = [&] {
         for (int i = next++; i < inputs.size(); i = next++) {
             QString reason;
-            if (!IcoEncoder::writeIcoFromSourceFile(inputs.at(i), outputs.at(i), &reason)) {
+            if (!IcoEncoder::writeIcoFromSourceFile(inputs.at(i), outputs.at(i), &reason, sizes)) {
                 ++failed;
                 progress.print(QStringLiteral("%1: %2").arg(inputs.at(i), reason));
             }
@@ -210,14 +219,19 @@ int runIco(const QStringList& args)
                                           QStringLiteral("FILE"));
     const QCommandLineOption outDirOption(QStringLiteral("out-dir"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption jobsOption(QStringLiteral("jobs"), QString(), QStringLiteral("N"));
+    const QCommandLineOption sizesOption(QStringLiteral("sizes"), QString(), QStringLiteral("LIST"));
     QCommandLineParser parser;
-    if (const auto status =
-            parseCommand(QStringLiteral("ico"), args, icoUsage(), {outputOption, outDirOption, jobsOption}, parser))
+    if (const auto status = parseCommand(QStringLiteral("ico"), args, icoUsage(),
+                                         {outputOption, outDirOption, jobsOption, sizesOption}, parser))
+        return *status;
+    // An empty list leaves the sizes to the encoder, as the Create tab has them.
+    QList<int> sizes;
+    if (const auto status = parseSizes(QStringLiteral("ico"), parser.values(sizesOption), {}, sizes))
         return *status;
     if (!parser.isSet(outDirOption)) {
         if (parser.isSet(jobsOption))
             return usageError(QStringLiteral("ico: --jobs goes with --out-dir"));
-        return runSingle(parser, outputOption);
+        return runSingle(parser, outputOption, sizes);
     }
     if (parser.isSet(outputOption))
         return usageError(QStringLiteral("ico: give -o OUTPUT.ico for one picture or --out-dir DIR, not both"));
@@ -240,7 +254,7 @@ int runIco(const QStringList& args)
         if (input.isEmpty())
             return usageError(QStringLiteral("ico: an empty file name was given"));
     }
-    return runBatch(inputs, outDir, jobs);
+    return runBatch(inputs, outDir, jobs, sizes);
 }
 
 } // namespace Cli

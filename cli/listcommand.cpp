@@ -19,10 +19,13 @@ QString listUsage()
     return QStringLiteral(
         "Usage: glyphora-cli list FILE [--json]\n"
         "  Lists the icon groups of an .exe or .dll (its own resources, read without the\n"
-        "  system loader) or of an .ico file: one line per group with its row, its id and\n"
-        "  each image's width x height and bits per pixel.\n"
+        "  system loader) or of an .ico file: one line per group with its row, its id (the\n"
+        "  Extract tab's: an RT_ICON ID of the group), its own resource name (a number,\n"
+        "  or a string in quotes; as wrestool --name takes it) and each image's width x\n"
+        "  height and bits per pixel.\n"
         "  --json             one JSON document instead:\n"
         "                     {\"file\": ..., \"groups\": [{\"row\": ..., \"id\": ...,\n"
+        "                      \"name\": number, string or null (an .ico file),\n"
         "                      \"entries\": [{\"width\": ..., \"height\": ..., \"depth\": ...}]}]}\n"
         "  -q, --quiet        print no log lines\n"
         "  --verbose          print the debug lines too\n");
@@ -33,6 +36,13 @@ namespace {
 bool isIcoFile(const QString& path)
 {
     return QFileInfo(path).suffix().compare(QLatin1String("ico"), Qt::CaseInsensitive) == 0;
+}
+
+QJsonValue nameValue(const IconGroupRecord& record)
+{
+    if (!record.name)
+        return QJsonValue(QJsonValue::Null);
+    return record.name->isId ? QJsonValue(int(record.name->id)) : QJsonValue(record.name->name);
 }
 
 QJsonDocument toJson(const QString& file, const QList<IconGroupRecord>& records)
@@ -46,9 +56,25 @@ QJsonDocument toJson(const QString& file, const QList<IconGroupRecord>& records)
                                        {"height", entry.image.height()},
                                        {"depth", entry.depth}});
         }
-        groups.append(QJsonObject{{"row", row}, {"id", record.id}, {"entries", entries}});
+        groups.append(QJsonObject{{"row", row}, {"id", record.id}, {"name", nameValue(record)}, {"entries", entries}});
     }
     return QJsonDocument(QJsonObject{{"file", file}, {"groups", groups}});
+}
+
+// A string name in quotes, its quotes, backslashes and control characters escaped: a
+// name is any UTF-16 a file holds, and a line break in it would split its group's line.
+QString quoted(const QString& name)
+{
+    QString text(QLatin1Char('"'));
+    for (const QChar c : name) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            text += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            text += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            text += c;
+    }
+    return text + QLatin1Char('"');
 }
 
 QString toText(const QList<IconGroupRecord>& records)
@@ -57,7 +83,10 @@ QString toText(const QList<IconGroupRecord>& records)
     QTextStream out(&text);
     for (int row = 0; row < records.size(); ++row) {
         const IconGroupRecord& record = records.at(row);
-        out << "row " << row << ", id " << record.id << ":";
+        out << "row " << row << ", id " << record.id;
+        if (record.name)
+            out << ", name " << (record.name->isId ? QString::number(record.name->id) : quoted(record.name->name));
+        out << ":";
         if (record.entries.isEmpty())
             out << " no images";
         for (int i = 0; i < record.entries.size(); ++i) {

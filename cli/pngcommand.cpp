@@ -1,4 +1,4 @@
-// glyphora-cli png FILE --group ROW --out-dir DIR [--name NAME]: the images of one
+// glyphora-cli png FILE --group ROW|NAME --out-dir DIR [--name NAME]: the images of one
 // listed icon group as PNG files, named as the Extract tab's "Export Icon to PNG" dialog
 // names them.
 
@@ -12,16 +12,76 @@
 
 namespace Cli {
 
+namespace {
+
+// What --group names: a row (digits alone), a group's integer name ("#768") or its
+// string name (anything else).
+struct GroupChoice
+{
+    int row = -1;
+    std::optional<IconResourceName> name;
+};
+
+bool allDigits(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+std::optional<GroupChoice> parseGroup(const QString& text)
+{
+    GroupChoice choice;
+    bool ok = false;
+    if (allDigits(text)) {
+        choice.row = text.toInt(&ok);
+        return ok ? std::optional<GroupChoice>(choice) : std::nullopt;
+    }
+    if (text.startsWith(QLatin1Char('#'))) {
+        const uint id = text.mid(1).toUInt(&ok);
+        if (!allDigits(text.mid(1)) || !ok || id > 0xFFFF)
+            return std::nullopt;
+        choice.name = IconResourceName::fromId(quint16(id));
+        return choice;
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+    choice.name = IconResourceName::fromString(text);
+    return choice;
+}
+
+// The row of the group of that name, -1 when none has it.  String names are matched
+// without regard to case, as the loader finds them.
+int rowNamed(const QList<IconGroupRecord>& records, const IconResourceName& name)
+{
+    for (int row = 0; row < records.size(); ++row) {
+        const auto& own = records.at(row).name;
+        if (!own || own->isId != name.isId)
+            continue;
+        if (name.isId ? own->id == name.id : own->name.compare(name.name, Qt::CaseInsensitive) == 0)
+            return row;
+    }
+    return -1;
+}
+
+} // namespace
+
 QString pngUsage()
 {
     return QStringLiteral(
-        "Usage: glyphora-cli png FILE --group ROW --out-dir DIR [--name NAME]\n"
+        "Usage: glyphora-cli png FILE --group ROW|NAME --out-dir DIR [--name NAME]\n"
         "  Writes every image of one icon group of an .exe, .dll or .ico (ROW as\n"
-        "  'glyphora-cli list FILE' numbers the groups) as a PNG file in DIR, named\n"
-        "  NAME_WxW_Dbits.png (W the width, D the bits per pixel), as the Extract tab's\n"
-        "  export to PNG names them.  Two images that would get the same name are an\n"
-        "  error, and then nothing is written.\n"
-        "  --group ROW        the group's row, from 0\n"
+        "  'glyphora-cli list FILE' numbers the groups, or the group's resource name as\n"
+        "  it lists them: '#768' for the number 768, MAINICON for a string) as a PNG\n"
+        "  file in DIR, named NAME_WxW_Dbits.png (W the width, D the bits per pixel),\n"
+        "  as the Extract tab's export to PNG names them.  Two images that would get\n"
+        "  the same name are an error, and then nothing is written.\n"
+        "  --group ROW|NAME   the group's row, from 0, or its name: #NUMBER or a string\n"
+        "                     (any case)\n"
         "  --out-dir DIR      the folder of the PNG files (made when missing)\n"
         "  --name NAME        the start of each file name (default: the group's id)\n"
         "  -q, --quiet        print no log lines\n"
@@ -44,10 +104,9 @@ int runPng(const QStringList& args)
         if (parser.values(*option).size() > 1)
             return usageError(QStringLiteral("png: --%1 given more than once").arg(option->names().constFirst()));
     }
-    bool ok = false;
-    const int row = parser.value(groupOption).toInt(&ok);
-    if (!parser.isSet(groupOption) || !ok || row < 0)
-        return usageError(QStringLiteral("png: --group needs a row number from 0"));
+    const auto group = parseGroup(parser.value(groupOption));
+    if (!parser.isSet(groupOption) || !group)
+        return usageError(QStringLiteral("png: --group needs a row number from 0 or a group's name (#NUMBER, or a string)"));
     const QString outDir = parser.value(outDirOption);
     if (outDir.isEmpty())
         return usageError(QStringLiteral("png: no folder given (--out-dir DIR)"));
@@ -59,8 +118,24 @@ int runPng(const QStringList& args)
     QList<IconGroupRecord> records;
     if (const auto status = loadGroups(QStringLiteral("png"), input, records))
         return *status;
-    if (row >= records.size()) {
-        printError(QStringLiteral("png: %1: no group at row %2 (%3 groups)").arg(input).arg(row).arg(records.size()));
+    int row = group->row;
+    if (group->name) {
+        row = rowNamed(records, *group->name);
+        if (row < 0) {
+            printError(QStringLiteral("png: %1: no group named %2").arg(input, parser.value(groupOption)));
+            return kExitFailed;
+        }
+    } else if (row >= records.size()) {
+        // A number that is no row may be meant as a name, as list shows it beside the row.
+        const int named = rowNamed(records, IconResourceName::fromId(quint16(std::min(row, 0xFFFF))));
+        const QString hint = row <= 0xFFFF && named >= 0
+            ? QStringLiteral("; the group named %1 is --group '#%1'").arg(row)
+            : QString();
+        printError(QStringLiteral("png: %1: no group at row %2 (%3 groups)%4")
+                       .arg(input)
+                       .arg(row)
+                       .arg(records.size())
+                       .arg(hint));
         return kExitFailed;
     }
     const IconGroupRecord& record = records.at(row);

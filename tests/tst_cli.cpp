@@ -225,7 +225,7 @@ void TestCli::usageErrors_data()
     QTest::newRow("two outputs") << QStringList{QStringLiteral("ico"), in, QStringLiteral("-o"), QStringLiteral("a.ico"),
                                                 QStringLiteral("-o"), QStringLiteral("b.ico")};
     QTest::newRow("unknown ico option") << QStringList{QStringLiteral("ico"), in, QStringLiteral("-o"),
-                                                       QStringLiteral("x.ico"), QStringLiteral("--sizes=16")};
+                                                       QStringLiteral("x.ico"), QStringLiteral("--size=16")};
 }
 
 void TestCli::usageErrors()
@@ -252,8 +252,8 @@ void TestCli::usageMessages_data()
     QTest::newRow("global") << QStringList{"--fast", "ico"} << QByteArray("unknown option '--fast'");
     QTest::newRow("global flag with a value") << QStringList{"--version=2"} << QByteArray("unknown option '--version=2'");
     QTest::newRow("no word splitting") << QStringList{"-qh"} << QByteArray("unknown option '-qh'");
-    QTest::newRow("command") << QStringList{"ico", "a.png", "-o", "x.ico", "--sizes=16"}
-                             << QByteArray("ico: unknown option '--sizes=16'");
+    QTest::newRow("command") << QStringList{"ico", "a.png", "-o", "x.ico", "--size=16"}
+                             << QByteArray("ico: unknown option '--size=16'");
     QTest::newRow("-o glued to its value") << QStringList{"ico", "a.png", "-ox.ico"}
                                            << QByteArray("ico: unknown option '-ox.ico'");
     QTest::newRow("--output last") << QStringList{"extract", "a.dll", "--output"}
@@ -283,6 +283,7 @@ void TestCli::helpAndVersion()
     r = cli({QStringLiteral("--help")});
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.contains("glyphora-cli ico INPUT -o OUTPUT.ico"));
+    QVERIFY(r.out.contains("--sizes LIST"));
     QVERIFY(r.out.contains("-q"));
     r = cli({QStringLiteral("ico"), QStringLiteral("--help")});
     QCOMPARE(r.exitCode, 0);

@@ -1,10 +1,11 @@
 // glyphora-cli's batch, png and compose commands as a build script meets them: outputs
 // read back by Pillow and icotool, a batch with broken inputs, the names the dialogs
-// give, exit statuses for the faults a user hits, and a composition document that
-// renders the same after a save and a load.
+// give, exit statuses for the faults a user hits, a composition document that renders
+// the same after a save and a load, the size sets, and the same bytes on every run.
 #include <QtTest>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -15,6 +16,7 @@
 
 #include <unistd.h>
 
+#include "ico/icoencoder.h"
 #include "processrun.h"
 #include "render/compositiondocument.h"
 #include "render/iconrenderer.h"
@@ -70,6 +72,40 @@ QByteArray everyEffect(const QStringList& pictures, int canvasSize)
         .toJson();
 }
 
+// Fine lines and small dots: drawn at each size they stay sharp, scaled from another size
+// they go soft.
+const QByteArray kFineDrawing =
+    "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 64 64'>\n"
+    "<rect x='2' y='2' width='60' height='60' rx='8' fill='#2060c0'/>\n"
+    "<circle cx='32' cy='32' r='20' fill='none' stroke='#ffffff' stroke-width='1.5'/>\n"
+    "<path d='M8 32 H56 M32 8 V56 M12 12 L52 52' stroke='#ffd000' stroke-width='1'/>\n"
+    "<circle cx='20' cy='44' r='3' fill='#ff3030'/>\n"
+    "</svg>\n";
+// The widths icotool lists, in directory order.
+QList<int> icotoolWidths(const QString& ico)
+{
+    QList<int> widths;
+    const Run listed = run("icotool", {"-l", ico});
+    for (const QByteArray& line : listed.out.split('\n')) {
+        const int at = line.indexOf("--width=");
+        if (at >= 0)
+            widths << line.mid(at + 8, line.indexOf(' ', at) - at - 8).toInt();
+    }
+    return widths;
+}
+
+// Every file under dir, by its path below dir, with its bytes.
+QMap<QString, QByteArray> tree(const QString& dir)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(dir).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
 } // namespace
 
 class TestCliBatch : public QObject
@@ -90,6 +126,10 @@ private Q_SLOTS:
     void badDocuments_data();
     void badDocuments();
     void readmeExamples();
+    void sizeSets_data();
+    void sizeSets();
+    void dpiDrawnAtOwnSize();
+    void sameBytesEveryRun();
 
 private:
     QString file(const QString& name) const { return m_dir.filePath(name); }
@@ -108,6 +148,7 @@ void TestCliBatch::initTestCase()
     QVERIFY(writeFile(file("pics/text.exe"), "plain text, no executable\n"));
     QVERIFY(writeFile(file("doc.glyphora"),
                       everyEffect({"pics/red.png", "pics/green.jpg", "pics/blue.png"}, 2)));
+    QVERIFY(writeFile(file("pics/fine.svg"), kFineDrawing));
 }
 
 void TestCliBatch::composePngDir()
@@ -232,6 +273,19 @@ void TestCliBatch::faults_data()
                                                    << 2 << "ico: --jobs goes with --out-dir";
     QTest::newRow("png: no group") << QStringList{"png", "@pics/text.exe", "--out-dir", out} << 2
                                    << "png: --group needs a row number";
+    QTest::newRow("ico: size 1025") << QStringList{"ico", "@pics/red.png", "-o", "@x.ico", "--sizes", "16,1025"} << 2
+                                    << "ico: '1025' is not a size from 1 to 1024";
+    QTest::newRow("ico: unknown set") << QStringList{"ico", "@pics/red.png", "-o", "@x.ico", "--sizes", "retina"}
+                                      << 2 << "ico: 'retina' is not a size";
+    QTest::newRow("ico: set among sizes") << QStringList{"ico", "@pics/red.png", "-o", "@x.ico", "--sizes", "dpi,512"}
+                                          << 2 << "ico: 'dpi' is not a size";
+    QTest::newRow("batch: size 0") << QStringList{"ico", "@pics/red.png", "@pics/blue.png", "--out-dir", out,
+                                                  "--sizes", "0"}
+                                   << 2 << "ico: '0' is not a size";
+    QTest::newRow("compose -o: size -16") << QStringList{"compose", "@doc.glyphora", "-o", "@x.ico", "--sizes=-16"}
+                                          << 2 << "compose: '-16' is not a size";
+    QTest::newRow("compose: empty list") << QStringList{"compose", "@doc.glyphora", "--png-dir", out, "--sizes", ""}
+                                         << 2 << "compose: '' is not a size";
 }
 
 // The status, one line naming the file (or the argument) and nothing written.
@@ -376,6 +430,154 @@ void TestCliBatch::readmeExamples()
     QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
     QCOMPARE(pillowSizes({file("readme-badge/256x256.png"), file("readme-pngs/app_48x48_8bits.png")}),
              QStringList({"256x256 PNG", "48x48 PNG"}));
+}
+
+void TestCliBatch::sizeSets_data()
+{
+    QTest::addColumn<QStringList>("args");  // @out is the icon
+    QTest::addColumn<QList<int>>("widths");
+    const QList<int> dpi{16, 20, 24, 30, 32, 36, 40, 48, 60, 64, 72, 80, 96, 256};
+    QTest::newRow("svg, no --sizes") << QStringList{"ico", "@pics/fine.svg", "-o", "@out"}
+                                     << QList<int>{16, 24, 32, 48, 64, 128, 256};
+    QTest::newRow("svg, default") << QStringList{"ico", "@pics/fine.svg", "-o", "@out", "--sizes", "default"}
+                                  << QList<int>{16, 24, 32, 48, 64, 128, 256};
+    QTest::newRow("svg, dpi") << QStringList{"ico", "@pics/fine.svg", "-o", "@out", "--sizes", "dpi"} << dpi;
+    QTest::newRow("photo, minimal") << QStringList{"ico", "@pics/green.jpg", "-o", "@out", "--sizes", "minimal"}
+                                    << QList<int>{16, 32, 48, 256};
+    // in directory order, each once; 300 and 1024 are PNG whose directory bytes say 0
+    QTest::newRow("photo, a list out of order") << QStringList{"ico", "@pics/red.png", "-o", "@out", "--sizes",
+                                                               "1024,48,16,300,16"}
+                                                << QList<int>{16, 48, 300, 1024};
+    QTest::newRow("composition, dpi") << QStringList{"compose", "@doc.glyphora", "-o", "@out", "--sizes", "dpi"}
+                                      << dpi;
+    QTest::newRow("composition, default")
+        << QStringList{"compose", "@doc.glyphora", "-o", "@out", "--sizes", "default"}
+        << QList<int>{16, 24, 32, 48, 64, 128, 256, 512};
+}
+
+// The icon holds the sizes asked for, each as large as its entry says (icotool reads the
+// PNG's own header from 256 on).
+void TestCliBatch::sizeSets()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QList<int>, widths);
+    const QString ico = file("sizes.ico");
+    QFile::remove(ico);
+    for (QString& arg : args)
+        arg = arg == "@out" ? ico : arg.replace(QLatin1Char('@'), m_dir.path() + QLatin1Char('/'));
+    const Run r = run(kCli, QStringList{"-q"} + args);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(icotoolWidths(ico), widths);
+    const QByteArray bytes = readFile(ico);
+    for (int i = 0; i < widths.size(); ++i)
+        QCOMPARE(quint8(bytes.at(6 + 16 * i)), quint8(widths.at(i) < 256 ? widths.at(i) : 0));
+}
+
+// An SVG is drawn afresh at each size of --sizes dpi: no entry is the 32-pixel one scaled.
+// The compose --png-dir files of the same set are checked for their sizes alone.
+void TestCliBatch::dpiDrawnAtOwnSize()
+{
+    const QString ico = file("fine-dpi.ico");
+    QCOMPARE(run(kCli, {"-q", "ico", file("pics/fine.svg"), "-o", ico, "--sizes", "dpi"}).exitCode, 0);
+    const QString out = file("fine-dpi");
+    QVERIFY(QDir().mkpath(out));
+    QCOMPARE(run("icotool", {"-x", "-o", out, ico}).exitCode, 0);
+    QMap<int, QImage> entries;
+    for (const QString& name : QDir(out).entryList({"*.png"})) {
+        const QImage image = QImage(QDir(out).filePath(name)).convertToFormat(QImage::Format_ARGB32);
+        entries.insert(image.width(), image);
+    }
+    QCOMPARE(entries.size(), 14);
+    const QImage at32 = entries.value(32);
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        if (it.key() == 32)
+            continue;
+        const QImage scaled = at32.scaled(it.key(), it.key(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                  .convertToFormat(QImage::Format_ARGB32);
+        qint64 difference = 0;
+        for (int y = 0; y < scaled.height(); ++y) {
+            for (int x = 0; x < scaled.width(); ++x) {
+                const QRgb a = it.value().pixel(x, y), b = scaled.pixel(x, y);
+                difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b))
+                    + std::abs(qBlue(a) - qBlue(b)) + std::abs(qAlpha(a) - qAlpha(b));
+            }
+        }
+        // (a scaled copy differs by nothing or next to nothing; the 16, drawn at half the
+        // 32, comes closest at about 2 a pixel)
+        // A scaled copy differs by next to nothing; the 16, drawn at half the 32, comes
+        // closest of the true drawings, at about 2 a pixel.
+        const double perPixel = double(difference) / (qint64(it.key()) * it.key());
+        QVERIFY2(perPixel > 1, qPrintable(QStringLiteral("%1: %2 per pixel").arg(it.key()).arg(perPixel)));
+    }
+
+    const QString pngs = file("dpi-pngs");
+    QCOMPARE(run(kCli, {"-q", "compose", file("doc.glyphora"), "--png-dir", pngs, "--sizes", "dpi"}).exitCode, 0);
+    QCOMPARE(QDir(pngs).entryList(QDir::Files).size(), 14);
+    QCOMPARE(QImage(QDir(pngs).filePath("30x30.png")).size(), QSize(30, 30));
+}
+
+// The same inputs and options give the same bytes, for every kind of file the program
+// writes: whatever --jobs, and whatever text (a time stamp) a picture carries beside its
+// pixels.
+void TestCliBatch::sameBytesEveryRun()
+{
+    QVERIFY(QDir(m_dir.path()).mkpath("same/a"));
+    QVERIFY(QDir(m_dir.path()).mkpath("same/b"));
+    // Two copies of one picture, saved an hour apart by a tool that stamps its files.
+    for (const char* copy : {"a", "b"}) {
+        QImage stamped = picture(300, 300, qRgba(200, 120, 40, 200));
+        stamped.setText("date:modify", copy == QByteArray("a") ? "2026-01-01T10:00:00" : "2026-01-01T11:00:00");
+        QVERIFY(stamped.save(file(QStringLiteral("same/%1/stamped.png").arg(QLatin1String(copy)))));
+        QVERIFY(QFile::copy(file("pics/fine.svg"), file(QStringLiteral("same/%1/fine.svg").arg(QLatin1String(copy)))));
+        QVERIFY(QFile::copy(file("pics/green.jpg"), file(QStringLiteral("same/%1/green.jpg").arg(QLatin1String(copy)))));
+    }
+    QVERIFY(readFile(file("same/a/stamped.png")) != readFile(file("same/b/stamped.png")));
+
+    const auto twice = [&](const QString& kind, const QString& first, const QString& second) {
+        const QMap<QString, QByteArray> a = QFileInfo(first).isDir() ? tree(first) : QMap<QString, QByteArray>{{QString(), readFile(first)}};
+        const QMap<QString, QByteArray> b = QFileInfo(second).isDir() ? tree(second) : QMap<QString, QByteArray>{{QString(), readFile(second)}};
+        QVERIFY2(!a.isEmpty() && !a.first().isEmpty(), qPrintable(kind));
+        QCOMPARE(a.keys(), b.keys());
+        for (auto it = a.cbegin(); it != a.cend(); ++it)
+            QVERIFY2(it.value() == b.value(it.key()), qPrintable(kind + QLatin1Char(' ') + it.key()));
+    };
+    const QStringList pictures{"stamped.png", "fine.svg", "green.jpg"};
+    for (const char* copy : {"a", "b"}) {
+        const QString dir = file(QStringLiteral("same/%1").arg(QLatin1String(copy)));
+        for (const QString& name : pictures)
+            QCOMPARE(run(kCli, {"-q", "ico", dir + "/" + name, "-o", dir + "/" + name + ".ico", "--sizes", "dpi"}).exitCode, 0);
+        QStringList inputs;
+        for (const QString& name : pictures)
+            inputs << dir + "/" + name;
+        const QString jobs = copy == QByteArray("a") ? "1" : "2";
+        QCOMPARE(run(kCli, QStringList{"-q", "ico"} + inputs + QStringList{"--out-dir", dir + "/batch", "--jobs", jobs}).exitCode, 0);
+        QCOMPARE(run(kCli, {"-q", "png", dir + "/fine.svg.ico", "--group", "0", "--out-dir", dir + "/group"}).exitCode, 0);
+        QCOMPARE(run(kCli, {"-q", "compose", file("doc.glyphora"), "-o", dir + "/doc.ico"}).exitCode, 0);
+        QCOMPARE(run(kCli, {"-q", "compose", file("doc.glyphora"), "--png-dir", dir + "/doc", "--sizes", "dpi"}).exitCode, 0);
+    }
+    for (const QString& name : pictures)
+        twice("ico " + name, file("same/a/" + name + ".ico"), file("same/b/" + name + ".ico"));
+    twice("batch --jobs 1 and 2", file("same/a/batch"), file("same/b/batch"));
+    twice("png", file("same/a/group"), file("same/b/group"));
+    twice("compose -o", file("same/a/doc.ico"), file("same/b/doc.ico"));
+    twice("compose --png-dir", file("same/a/doc"), file("same/b/doc"));
+
+    // The GUI's writers: the composition document and the icon of "Go", the latter the
+    // same bytes as compose -o writes.
+    CompositionDocument document;
+    QString error;
+    QVERIFY2(document.load(file("doc.glyphora"), &error), qPrintable(error));
+    const QImage render = IconRenderer::renderOutput(document.style, document.style.canvasSize, document.objects);
+    for (const char* copy : {"a", "b"}) {
+        const QString dir = file(QStringLiteral("same/%1").arg(QLatin1String(copy)));
+        QVERIFY2(CompositionDocument::save(file("doc-" + QLatin1String(copy) + ".glyphora"), document.style,
+                                           document.objects, &error),
+                 qPrintable(error));
+        QVERIFY2(IcoEncoder::writeIcoFromImage(render, dir + "/go.ico", &error), qPrintable(error));
+    }
+    twice("document", file("doc-a.glyphora"), file("doc-b.glyphora"));
+    twice("Go", file("same/a/go.ico"), file("same/b/go.ico"));
+    twice("Go and compose -o", file("same/a/go.ico"), file("same/a/doc.ico"));
 }
 
 QTEST_MAIN(TestCliBatch)

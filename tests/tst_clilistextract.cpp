@@ -1,6 +1,7 @@
 // glyphora-cli list and extract as a script meets them: wine's libraries against
 // wrestool, an .ico, hostile and missing files (exit 1, one line naming the file), usage
-// errors (exit 2), and an old icon left alone when an extraction fails.
+// errors (exit 2), an old icon left alone when an extraction fails, and the groups' own
+// names, in the listing and for png --group.
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -78,6 +79,80 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("comdlg_%1.ico").arg(groups))));
         // icotool reads what was written.
         QCOMPARE(run("icotool", {"-l", m_dir.filePath("comdlg_0.ico")}).exitCode, 0);
+    }
+
+    void groupNames_data()
+    {
+        QTest::addColumn<QString>("library");
+        QTest::newRow("notepad.exe: group 768, id 1") << QStringLiteral("notepad.exe");
+        QTest::newRow("comdlg32.dll: string names") << QStringLiteral("comdlg32.dll");
+        QTest::newRow("shell32.dll: many numbers") << QStringLiteral("shell32.dll");
+    }
+
+    // Each group's name in list --json is the one wrestool gives it, row for row.
+    void groupNames()
+    {
+        QFETCH(QString, library);
+        const QString path = QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/") + library;
+        if (!QFile::exists(path) || QStandardPaths::findExecutable("wrestool").isEmpty())
+            QSKIP("wine or icoutils is missing");
+        QStringList expected;
+        for (const QByteArray& line : run("wrestool", {"-l", "-t14", path}).out.split('\n')) {
+            const int at = line.indexOf("--name=");
+            if (at >= 0)
+                expected << QString::fromUtf8(line.mid(at + 7, line.indexOf(' ', at) - at - 7)).remove(QLatin1Char('\''));
+        }
+        QVERIFY(!expected.isEmpty());
+        const Run json = run(kCli, {"-q", "list", "--json", path});
+        QCOMPARE(json.exitCode, 0);
+        QStringList names;
+        for (const QJsonValue group : QJsonDocument::fromJson(json.out).object().value("groups").toArray()) {
+            const QJsonValue name = group.toObject().value("name");
+            names << (name.isDouble() ? QString::number(name.toInt()) : name.toString());
+        }
+        QCOMPARE(names, expected);
+    }
+
+    // A library made here: a group named 768 whose RT_ICON is 1, and one whose string
+    // name holds a quote and a line break.
+    void pngByGroupName()
+    {
+        PeWriter pe;
+        pe.addIcon(1, TestIcons::patternDib(16, 16, 1));
+        pe.addIcon(2, TestIcons::patternDib(32, 32, 2));
+        pe.addGroup(PeWriter::Name::fromId(768), PeWriter::groupPayload({{16, 16, 32, 1128, 1}}));
+        pe.addGroup(PeWriter::Name::fromString("APP\"ICON\n"), PeWriter::groupPayload({{32, 32, 32, 4264, 2}}));
+        const QString dll = m_dir.filePath("named.dll");
+        QVERIFY(writeFile(dll, pe.build()));
+        const Run text = run(kCli, {"-q", "list", dll});
+        QCOMPARE(text.exitCode, 0);
+        QCOMPARE(text.out, QByteArray("row 0, id 1, name 768: 16x16 32-bit\n"
+                                      "row 1, id 2, name \"APP\\\"ICON\\x0a\": 32x32 32-bit\n"));
+
+        struct Case
+        {
+            QString group;
+            int status;
+            QByteArray written;  // the file expected, or what stderr says
+        };
+        const QList<Case> cases{
+            {"#768", 0, "1_16x16_32bits.png"},
+            {"app\"icon\n", 0, "2_32x32_32bits.png"},  // string names in any case
+            {"1", 0, "2_32x32_32bits.png"},              // digits alone are the row
+            {"768", 1, "no group at row 768 (2 groups); the group named 768 is --group '#768'"},
+            {"#769", 1, "no group named #769"},
+            {"#70000", 2, "--group needs a row number from 0 or a group's name"},
+            {"", 2, "--group needs a row number from 0 or a group's name"},
+        };
+        for (const Case& c : cases) {
+            QTemporaryDir out;
+            const Run r = run(kCli, {"-q", "png", dll, "--group", c.group, "--out-dir", out.path()});
+            QVERIFY2(r.exitCode == c.status, qPrintable(c.group + ": " + QString::fromUtf8(r.err)));
+            if (c.status == 0)
+                QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{QString::fromUtf8(c.written)});
+            else
+                QVERIFY2(r.err.contains(c.written) && QDir(out.path()).isEmpty(), r.err.constData());
+        }
     }
 
     void icoFile()

@@ -1,6 +1,7 @@
 #include "icoencoder.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -94,9 +95,10 @@ bool writeFile(const QList<EncodedEntry>& entries, const QString& outputPath, QS
     images.reserve(entries.size());
     for (const EncodedEntry& entry : entries) {
         IcoFile::Image image;
-        // width and height: 0 means 256 (and stands for 512, 1024 too)
-        image.entry.width = quint8(entry.size % 256);
-        image.entry.height = quint8(entry.size % 256);
+        // width and height: 0 means 256 or more.  The size modulo 256 would say 44 for a
+        // 300 entry, and the loader would take it for a 44 x 44 image.
+        image.entry.width = quint8(entry.size < 256 ? entry.size : 0);
+        image.entry.height = image.entry.width;
         image.entry.planes = 1;
         image.entry.bitCount = 32;
         image.payload = entry.payload;
@@ -180,14 +182,50 @@ void warnIfNot256(const QImage& master)
         qWarning() << "Warning: Input image is not 256x256. Resizing will proceed, but results may vary.";
 }
 
+// The sizes to write: the default list of a master this wide, or the caller's sizes in
+// directory order; empty, with the reason, when one of the caller's sizes is out of range.
+QList<int> sizesToWrite(const QList<int>& requested, int masterWidth, QString* reason)
+{
+    if (requested.isEmpty())
+        return iconSizes(masterWidth);
+    const QList<int> sizes = orderedSizes(requested);
+    if (sizes.isEmpty()) {
+        qCritical() << "Error: Icon sizes must lie between 1 and" << kMaxIconSide;
+        setReason(reason, QStringLiteral("icon sizes must lie between 1 and %1").arg(kMaxIconSide));
+    }
+    return sizes;
+}
+
+// A copy of image without its text: a picture's comments and time stamps (ImageMagick's
+// date:create and date:modify among them) would otherwise ride along into every PNG
+// entry, and two icons of the same pixels would differ by the hour their pictures were
+// saved.  Colour space and resolution stay.
+QImage withoutText(const QImage& image)
+{
+    if (image.textKeys().isEmpty())
+        return image;
+    // A view of the same pixels carries no metadata; copy() makes it own them.
+    QImage bare(image.constBits(), image.width(), image.height(), image.bytesPerLine(), image.format());
+    bare.setColorTable(image.colorTable());
+    bare.setColorSpace(image.colorSpace());
+    bare.setDotsPerMeterX(image.dotsPerMeterX());
+    bare.setDotsPerMeterY(image.dotsPerMeterY());
+    return bare.copy();
+}
+
 // The .ico of a master scaled to every size; false, after its log line and with the
 // reason, when an entry cannot be encoded or the file not written.
-bool writeFromMaster(const QImage& master, const QString& outputPath, QString* reason)
+bool writeFromMaster(const QImage& source, const QString& outputPath, QString* reason,
+                     const QList<int>& requested)
 {
+    const QList<int> sizes = sizesToWrite(requested, source.width(), reason);
+    if (sizes.isEmpty())
+        return false;
+    const QImage master = withoutText(source);
     warnIfNot256(master);
     auto fitted = [&](int size) { return fitToSquare(master, size); };
     QList<EncodedEntry> entries;
-    const int failed = encodeSplit(iconSizes(master.width()), fitted, fitted, entries, PngThreads::Both);
+    const int failed = encodeSplit(sizes, fitted, fitted, entries, PngThreads::Both);
     if (failed) {
         qCritical() << "Failed to encode image size" << failed << "to" << kindLabel(failed);
         setReason(reason, QStringLiteral("cannot encode the %1 x %1 image").arg(failed));
@@ -199,7 +237,8 @@ bool writeFromMaster(const QImage& master, const QString& outputPath, QString* r
 // An SVG rasterised afresh at every size.  The file is read once; the PNG entries (the
 // master among them) are drawn from the master's document on a second thread while this
 // one, with its own parse of the same bytes, draws the small ones.
-bool writeIcoFromSvg(const QString& sourcePath, const QString& outputPath, QString* reason)
+bool writeIcoFromSvg(const QString& sourcePath, const QString& outputPath, QString* reason,
+                     const QList<int>& requested)
 {
     QByteArray data;
     SvgDocument document;
@@ -212,7 +251,9 @@ bool writeIcoFromSvg(const QString& sourcePath, const QString& outputPath, QStri
                                                 : QStringLiteral("SVG support is unavailable: %1").arg(unavailable));
         return false;
     }
-    const QList<int> sizes = iconSizes(master.width());
+    const QList<int> sizes = sizesToWrite(requested, master.width(), reason);
+    if (sizes.isEmpty())
+        return false;
 
     // The bitmaps come from a parse of their own (a document is drawn by one thread at a
     // time), made on the thread that draws them; the PNG sizes from the master's document.
@@ -253,6 +294,17 @@ QList<int> iconSizes(int masterWidth)
         sizes.append(512);
     if (masterWidth > 512)
         sizes.append(1024);
+    return sizes;
+}
+
+QList<int> orderedSizes(QList<int> sizes)
+{
+    for (const int size : std::as_const(sizes)) {
+        if (size < 1 || size > kMaxIconSide)
+            return {};
+    }
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
     return sizes;
 }
 
@@ -317,33 +369,39 @@ QImage fitToSquare(const QImage& image, int side)
     return square;
 }
 
-bool writeIcoFromImage(const QImage& master, const QString& outputPath, QString* reason)
+bool writeIcoFromImage(const QImage& master, const QString& outputPath, QString* reason, const QList<int>& sizes)
 {
     if (master.isNull()) {
         qCritical() << "Error: Failed to load source image";
         setReason(reason, QStringLiteral("no image to write"));
         return false;
     }
-    return writeFromMaster(master, outputPath, reason);
+    return writeFromMaster(master, outputPath, reason, sizes);
 }
 
-bool writeIcoFromSourceFile(const QString& sourcePath, const QString& outputPath, QString* reason)
+bool writeIcoFromSourceFile(const QString& sourcePath, const QString& outputPath, QString* reason,
+                            const QList<int>& sizes)
 {
     if (!QFileInfo::exists(sourcePath)) {
         setReason(reason, QStringLiteral("No such file"));
         return false;
     }
     if (SourceImage::isSvgPath(sourcePath))
-        return writeIcoFromSvg(sourcePath, outputPath, reason);
+        return writeIcoFromSvg(sourcePath, outputPath, reason, sizes);
 
+    // Entries above 256 get a master of their own size, so that they are scaled down from
+    // the picture rather than enlarged from a 256 master.
+    int masterSide = kMasterSide;
+    for (const int size : sizes)
+        masterSide = std::max(masterSide, std::min(size, kMaxIconSide));
     QImage master;
     QString readerReason;
-    if (!SourceImage::loadRasterFitted(sourcePath, kMasterSide, master, &readerReason)) {
+    if (!SourceImage::loadRasterFitted(sourcePath, masterSide, master, &readerReason)) {
         qWarning() << "Failed to load image from:" << sourcePath;
         setReason(reason, readerReason.isEmpty() ? QStringLiteral("cannot decode the image") : readerReason);
         return false;
     }
-    return writeFromMaster(master, outputPath, reason);
+    return writeFromMaster(master, outputPath, reason, sizes);
 }
 
 } // namespace IcoEncoder

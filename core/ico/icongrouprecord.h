@@ -6,7 +6,10 @@
 #include <QImage>
 #include <QList>
 
+#include <optional>
+
 #include "iconimageentry.h"
+#include "pe/iconresourcename.h"
 
 struct IconGroupRecord
 {
@@ -15,4 +18,7 @@ struct IconGroupRecord
     // file); -1 while nothing has been found.  Exports act only on ids of 0 or more.
     int id = -1;
     QList<IconImageEntry> entries;
+    // The group's own resource name, an integer ID or a string, as a resource tool names
+    // it (not the RT_ICON ID above); none for an .ico file.
+    std::optional<IconResourceName> name;
 };

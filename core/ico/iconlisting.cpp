@@ -170,6 +170,7 @@ bool loadIconLibrary(const QString& path, QList<IconGroupRecord>& records)
             continue;
         IconGroupRecord record;
         record.id = name.id;
+        record.name = name;
         for (qint64 i = 0; i < header->count; ++i) {
             // A count larger than the payload: the entries that are there are listed.
             const auto entry = IcoLayout::groupEntry(group, i);
@@ -238,8 +239,8 @@ bool listFileIcons(const QString& path, QList<IconGroupRecord>& records)
     QList<Pending> pending;
     QList<IconGroupRecord> found;
     int entryNumber = 0;
-    for (const QByteArray& groupBytes : qAsConst(resources.groups)) {
-        const ByteReader group(groupBytes);
+    for (qsizetype g = 0; g < resources.groups.size(); ++g) {
+        const ByteReader group(resources.groups.at(g));
         const auto header = IcoLayout::header(group);
         if (!header)
             continue;
@@ -253,6 +254,8 @@ bool listFileIcons(const QString& path, QList<IconGroupRecord>& records)
         }
         qDebug() << count << "icons.";
         IconGroupRecord record;
+        if (g < resources.groupNames.size())
+            record.name = resources.groupNames.at(g);
         for (qint64 j = 0; j < count; ++j) {
             const auto entry = IcoLayout::groupEntry(group, j);
             if (!entry)

@@ -27,12 +27,12 @@ constexpr qint64 kMaxListingImageBytes = qint64(1) << 30;
 constexpr qint64 kMaxIcoFileBytes = qint64(256) << 20;
 
 // A library through the module loader (IconModule): one record per group with an integer
-// ID, id = that ID.  False when the library cannot be loaded or enumerated.
+// ID, id and name = that ID.  False when the library cannot be loaded or enumerated.
 bool loadIconLibrary(const QString& path, QList<IconGroupRecord>& records);
 
 // An .exe/.dll through the PE resource reader: one record per group, integer or string
-// named, id = the RT_ICON ID of the group's last decoded image (-1 when none).  False when
-// the file cannot be read.
+// named, id = the RT_ICON ID of the group's last decoded image (-1 when none), name = the
+// group's own name.  False when the file cannot be read.
 bool listFileIcons(const QString& path, QList<IconGroupRecord>& records);
 
 // An .ico file: exactly one record, id 0.  False when the file cannot be opened.
