@@ -109,6 +109,16 @@ sys.exit(0 if ok else 1)
 PY
 }
 
+# The entries of icon ICO as DIR/INDEX_WxHxD.png: named alike, two icons' folders compare.
+# (icotool finds fault with the 72 dpi resolution fields, which Windows ignores)
+entries() {
+    local base
+    base=$(basename "$1" .ico)
+    mkdir -p "$2"
+    icotool -x -o "$2" "$1" 2>/dev/null
+    (cd "$2" && for f in "$base"_*.png; do mv "$f" "${f#"$base"_}"; done)
+}
+
 # name, per cent of pixels allowed to differ by more than 32, mean difference allowed;
 # the SVG is drawn by Qt SVG on Windows and librsvg on Linux: edges differ a little
 for row in "soft.png 0 0.1" "photo.jpg 0 0.1" "drawing.svg 3 3.0"; do
@@ -120,13 +130,8 @@ for row in "soft.png 0 0.1" "photo.jpg 0 0.1" "drawing.svg 3 3.0"; do
         cat "$work/wine-stderr.txt"
         continue
     fi
-    # (icotool finds fault with the 72 dpi resolution fields, which Windows ignores)
-    mkdir -p "$work/$input.linux" "$work/$input.windows"
-    icotool -x -o "$work/$input.linux" "$work/$input.linux.ico" 2>/dev/null
-    icotool -x -o "$work/$input.windows" "$work/$input.windows.ico" 2>/dev/null
-    # the extracted names carry index, size and depth: the directories must agree
-    (cd "$work/$input.linux" && for f in *.png; do mv "$f" "${f#*.linux_}"; done)
-    (cd "$work/$input.windows" && for f in *.png; do mv "$f" "${f#*.windows_}"; done)
+    entries "$work/$input.linux.ico" "$work/$input.linux"
+    entries "$work/$input.windows.ico" "$work/$input.windows"
     compare_icons "$work/$input.linux" "$work/$input.windows" "$share" "$mean" || fail "ico $input"
 done
 
@@ -219,13 +224,9 @@ else
                 if [ ! -s "$work/from-gui.ico" ]; then
                     fail "\"Create Ico File\" wrote no icon"
                 else
-                    mkdir -p "$work/gui.windows" "$work/gui.linux"
-                    icotool -x -o "$work/gui.windows" "$work/from-gui.ico" 2>/dev/null
-                    icotool -x -o "$work/gui.linux" "$work/soft.png.linux.ico" 2>/dev/null
-                    (cd "$work/gui.windows" && for f in *.png; do mv "$f" "${f#from-gui_}"; done)
-                    (cd "$work/gui.linux" && for f in *.png; do mv "$f" "${f#*.linux_}"; done)
+                    entries "$work/from-gui.ico" "$work/gui.windows"
                     echo "   \"Create Ico File\": $(icotool -l "$work/from-gui.ico" 2>/dev/null | wc -l) entries"
-                    compare_icons "$work/gui.linux" "$work/gui.windows" 0 0.1 \
+                    compare_icons "$work/soft.png.linux" "$work/gui.windows" 0 0.1 \
                         || fail "the GUI's icon differs from the Linux program's"
                 fi
             fi
