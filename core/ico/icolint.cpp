@@ -62,24 +62,24 @@ constexpr double kMinDetail = 1.0;
 constexpr double kMinEnlargement = 1.2;
 
 const QList<Rule> kRules = {
-    {"bad-header", Severity::Error, "The header's reserved field is not 0 or its type is not 1 (icon): Windows refuses the file."},
-    {"bad-count", Severity::Error, "The header counts no image, or more directory entries than the file (or group) holds: Windows refuses it."},
+    {"bad-header", Severity::Error, "The header's reserved field is not 0 or its type is not 1 (icon): the file is damaged, and readers that check the header (Pillow, icotool) refuse it."},
+    {"bad-count", Severity::Error, "The header counts no image, or more directory entries than the file or group holds: Windows refuses it."},
     {"entry-outside", Severity::Error, "An entry's data lies wholly or partly outside the file: Windows refuses that image."},
     {"missing-image", Severity::Error, "A library's icon group names an RT_ICON image the library does not hold: Windows cannot show that image."},
     {"entry-overlap", Severity::Error, "An entry's data overlaps the directory or another entry's data: the file is damaged."},
-    {"empty-entry", Severity::Error, "An entry has no data at all: Windows refuses that image."},
+    {"empty-entry", Severity::Error, "An entry states 0 bytes of data: the file is damaged (the loader reads whatever lies at its offset)."},
     {"bad-image", Severity::Error, "An entry's data is neither a bitmap nor a PNG that decodes: Windows refuses that image."},
     {"dib-header", Severity::Error, "A bitmap's header has a size Windows does not know, a compression, or an impossible width or bit count: Windows refuses that image."},
     {"dib-height", Severity::Error, "A bitmap's height is not twice its width (colour rows plus AND mask rows): Windows shows it squashed, with part of the colour taken as the mask."},
     {"dib-truncated", Severity::Error, "A bitmap's header, palette or colour rows are cut short by the end of its data: Windows refuses that image."},
-    {"mask-short", Severity::Error, "A bitmap's AND mask is cut short by the end of its data: Windows refuses that image."},
+    {"mask-short", Severity::Error, "A bitmap's AND mask is cut short by the end of its data: the image is damaged (the loader takes the missing mask rows from whatever follows)."},
     {"size-mismatch", Severity::Warning, "The directory's width or height disagrees with the image's own: Windows picks the image for the wrong size and scales it."},
     {"depth-mismatch", Severity::Warning, "The directory's bit count disagrees with the image's own: Windows may pick it for the wrong display depth."},
     {"png-format", Severity::Warning, "A PNG image is not 8-bit RGBA: older loaders and several tools read only 8-bit RGBA PNG icons."},
     {"small-png", Severity::Warning, "A PNG image below 256 pixels: older loaders and some tools read only bitmaps at those sizes."},
     {"large-bitmap", Severity::Warning, "A bitmap of 256 pixels or more: several times the bytes of the same image as PNG."},
     {"duplicate", Severity::Warning, "Two entries of the same size and bit count: Windows only ever shows the first."},
-    {"transparent", Severity::Error, "A 32-bit image whose alpha is 0 everywhere: Windows shows it blank, or ignores the alpha and shows a solid square."},
+    {"transparent", Severity::Error, "A 32-bit image whose alpha is 0 everywhere: Windows ignores such an alpha and shows the image through its AND mask, blank or as a solid square."},
     {"upscaled", Severity::Warning, "An image that is an enlargement of a smaller one in the icon: it adds no detail and looks blurry."},
     {"missing-size", Severity::Warning, "No image of 16, 32, 48 or 256 pixels: Windows scales another one, blurry, where it shows that size."},
     {"missing-dpi-size", Severity::Note, "No image of 20, 24 or 40 pixels: the small icon is soft at 125 %, 150 % and 250 % display scale."},
@@ -136,27 +136,28 @@ public:
             return false;
         }
         if (header->reserved != 0 || header->type != IcoLayout::kTypeIcon) {
-            QString text = QStringLiteral("reserved field %1 and type %2, where Windows reads only 0 and 1 (icon)")
+            QString text = QStringLiteral("reserved field %1 and type %2, where an icon has 0 and 1: a damaged header")
                                .arg(header->reserved)
                                .arg(header->type);
             if (header->reserved == 0 && header->type == 2)
-                text += QStringLiteral(": this is a cursor");
+                text = QStringLiteral("type 2: a cursor, not an icon");
             add("bad-header", 0, text);
             return false;
         }
         count = header->count;
         if (count == 0) {
-            add("bad-count", 0, QStringLiteral("the directory holds no image"));
+            add("bad-count", 0, QStringLiteral("the directory holds no image: Windows refuses the file"));
             return false;
         }
         const qint64 fits = (bytes.size() - IcoLayout::kHeaderBytes) / entryBytes;
         if (count > fits) {
             add("bad-count", 0,
-                QStringLiteral("the header counts %1 images, but the %2 holds directory entries for only %3")
+                QStringLiteral("the header counts %1 images, but the %2 holds directory entries for only %3: Windows refuses it")
                     .arg(count)
                     .arg(QLatin1String(what))
                     .arg(fits));
-            count = fits;
+            // What would follow are payload bytes read as directory entries.
+            return false;
         }
         return true;
     }
@@ -281,7 +282,11 @@ public:
         const qint64 statedHeight = item.entry.height ? item.entry.height : kZeroByteSide;
         if (height != 2 * width && !(item.entry.height != item.entry.width && height == 2 * statedHeight)) {
             add("dib-height", item.number,
-                QStringLiteral("bitmap height %1 is not twice its width %2 (colour rows and mask rows)").arg(height).arg(width));
+                QStringLiteral("bitmap height %1 is not twice its width %2 (colour rows and mask rows): Windows shows "
+                               "it %2x%3, squashed")
+                    .arg(height)
+                    .arg(width)
+                    .arg(height / 2));
             return;
         }
         const qint64 rows = height / 2;
@@ -311,7 +316,7 @@ public:
         item.maskComplete = maskEnd <= data.size();
         if (!item.maskComplete) {
             add("mask-short", item.number,
-                QStringLiteral("the AND mask needs %1 bytes after the colour rows, the data has %2")
+                QStringLiteral("the AND mask needs %1 bytes after the colour rows, the data has %2: the loader takes the rest from whatever follows")
                     .arg(maskEnd - colourEnd)
                     .arg(data.size() - colourEnd));
             return;
@@ -377,7 +382,7 @@ public:
             add("transparent", item.number,
                 allSet ? QStringLiteral("alpha is 0 in every pixel and the AND mask hides them all: shown blank")
                        : QStringLiteral("alpha is 0 in every pixel, so Windows ignores the alpha and shows the colour "
-                                        "rows as a solid square through the AND mask"));
+                                        "rows as a solid square through an AND mask that hides nothing"));
             return;
         }
         decode(item);
@@ -390,7 +395,9 @@ public:
                     return;
             }
         }
-        add("transparent", item.number, QStringLiteral("alpha is 0 in every pixel: shown blank"));
+        add("transparent", item.number,
+            QStringLiteral("alpha is 0 in every pixel, so Windows ignores the alpha and shows a solid square "
+                           "instead of nothing"));
     }
 
     void decode(Item& item)
@@ -645,7 +652,7 @@ QList<Finding> checkIcoBytes(const QByteArray& bytes)
         item.entry = *IcoLayout::fileEntry(ico, i);
         const qint64 offset = item.entry.offset, length = item.entry.length;
         if (length == 0) {
-            checker.add("empty-entry", item.number, QStringLiteral("its data is 0 bytes long"));
+            checker.add("empty-entry", item.number, QStringLiteral("its data is stated as 0 bytes long"));
         } else if (!ico.contains(offset, length)) {
             checker.add("entry-outside", item.number,
                         QStringLiteral("its %1 bytes at offset %2 reach past the end of the file (%3 bytes)")
