@@ -58,6 +58,8 @@ constexpr double kNoMoreDetail = 2.5;
 constexpr double kDetailRatio = 1.9;
 // An enlargement of a smaller image that is nearly flat (or blank) is no visible fault.
 constexpr double kMinDetail = 1.0;
+// Windows shows no icon larger than this; the quality rules judge only what it shows.
+constexpr int kLargestShown = 256;
 // Enlargements smaller than this much carry no visible blur worth a warning.
 constexpr double kMinEnlargement = 1.2;
 
@@ -70,7 +72,7 @@ const QList<Rule> kRules = {
     {"empty-entry", Severity::Error, "An entry states 0 bytes of data: the file is damaged (the loader reads whatever lies at its offset)."},
     {"bad-image", Severity::Error, "An entry's data is neither a bitmap nor a PNG that decodes: Windows refuses that image."},
     {"dib-header", Severity::Error, "A bitmap's header has a size Windows does not know, a compression, or an impossible width or bit count: Windows refuses that image."},
-    {"dib-height", Severity::Error, "A bitmap's height is not twice its width (colour rows plus AND mask rows): Windows shows it squashed, with part of the colour taken as the mask."},
+    {"dib-height", Severity::Error, "A bitmap's height is odd, or is the image's own height where it must be twice that (colour rows plus AND mask rows): Windows shows it squashed, with part of the colour taken as the mask."},
     {"dib-truncated", Severity::Error, "A bitmap's header, palette or colour rows are cut short by the end of its data: Windows refuses that image."},
     {"mask-short", Severity::Error, "A bitmap's AND mask is cut short by the end of its data: the image is damaged (the loader takes the missing mask rows from whatever follows)."},
     {"size-mismatch", Severity::Warning, "The directory's width or height disagrees with the image's own: Windows picks the image for the wrong size and scales it."},
@@ -205,7 +207,7 @@ public:
                     .arg(*depth)
                     .arg(type));
         }
-        if (item.width < kPngSide || item.height < kPngSide) {
+        if (std::max(item.width, item.height) < kPngSide) {
             add("small-png", item.number,
                 QStringLiteral("a %1x%2 PNG; older loaders and some tools read only bitmaps below 256 pixels")
                     .arg(item.width)
@@ -277,13 +279,22 @@ public:
                 QStringLiteral("a bitmap height of %1; icon bitmaps are stored bottom-up, with a positive height").arg(height));
             return;
         }
-        // Twice the width for a square icon; a directory that states another height may
-        // mean an image of other proportions.
-        const qint64 statedHeight = item.entry.height ? item.entry.height : kZeroByteSide;
-        if (height != 2 * width && !(item.entry.height != item.entry.width && height == 2 * statedHeight)) {
+        // biHeight counts the colour rows and the mask rows.  A writer that forgot the
+        // mask stores the image's own height, which then matches the directory's height
+        // byte (modulo 256) where half of it should.
+        const int heightByte = item.entry.height;
+        const auto fitsByte = [heightByte](qint64 side) {
+            return heightByte ? side == heightByte : side >= kZeroByteSide;
+        };
+        if (height % 2 != 0) {
             add("dib-height", item.number,
-                QStringLiteral("bitmap height %1 is not twice its width %2 (colour rows and mask rows): Windows shows "
-                               "it %2x%3, squashed")
+                QStringLiteral("bitmap height %1 is odd; it counts colour rows and as many mask rows").arg(height));
+            return;
+        }
+        if (!fitsByte(height / 2) && fitsByte(height)) {
+            add("dib-height", item.number,
+                QStringLiteral("bitmap height %1 is the image's own, not twice it (colour rows and mask rows): "
+                               "Windows shows it %2x%3, squashed")
                     .arg(height)
                     .arg(width)
                     .arg(height / 2));
@@ -483,7 +494,7 @@ public:
     {
         QList<Item*> squares;
         for (Item& item : items) {
-            if (item.readable && item.width == item.height) {
+            if (item.readable && item.width == item.height && item.width <= kLargestShown) {
                 decode(item);
                 if (!item.image.isNull())
                     squares.append(&item);
