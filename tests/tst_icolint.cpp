@@ -90,6 +90,8 @@ private slots:
     void ownIconsLintClean_data();
     void ownIconsLintClean();
     void cliIconsLintClean();
+    void upscaled_data();
+    void upscaled();
     void peerIcons_data();
     void peerIcons();
     void libraryGroups_data();
@@ -99,6 +101,7 @@ private slots:
     void hostileFields();
     void everyCut();
     void commandLine();
+    void readmeListsEveryRule();
 
 private:
     QTemporaryDir m_dir;
@@ -172,6 +175,42 @@ void TestIcoLint::cliIconsLintClean()
     const Run linted = run(kCli, QStringList{"lint"} + icons);
     QCOMPARE(linted.exitCode, 0);
     QVERIFY2(!linted.out.contains(" warning ") && !linted.out.contains(" error "), linted.out.constData());
+}
+
+void TestIcoLint::upscaled_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("transform");  // Qt::TransformationMode; -1: drawn at 256 itself
+    QTest::newRow("256 from 32, nearest") << 32 << int(Qt::FastTransformation);
+    QTest::newRow("256 from 32, bilinear") << 32 << int(Qt::SmoothTransformation);
+    QTest::newRow("256 from 48, bilinear") << 48 << int(Qt::SmoothTransformation);
+    QTest::newRow("256 from 64, nearest") << 64 << int(Qt::FastTransformation);
+    QTest::newRow("256 drawn itself") << 32 << -1;
+}
+
+// The photo at 16 and at a small size, and at 256 either drawn from the photo or
+// enlarged from the small image, as an icon editor's "resize up" does.
+void TestIcoLint::upscaled()
+{
+    QFETCH(int, from);
+    QFETCH(int, transform);
+    QImage picture;
+    QVERIFY(picture.load(QDir(m_inputs).filePath("photo.jpg")));
+    const QImage small = IcoEncoder::fitToSquare(picture, from);
+    const QByteArray ico = icoOf({16, from, 256}, [&](int side) {
+        if (side == 256 && transform >= 0)
+            return small.scaled(side, side, Qt::IgnoreAspectRatio, Qt::TransformationMode(transform));
+        return IcoEncoder::fitToSquare(picture, side);
+    });
+    QStringList found;
+    for (const IcoLint::Finding& finding : IcoLint::checkIcoBytes(ico)) {
+        if (finding.rule == "upscaled")
+            found.append(QStringLiteral("%1: %2").arg(finding.entry).arg(finding.text));
+    }
+    const QStringList expected = transform >= 0
+        ? QStringList{QStringLiteral("3: blurry: upscaled from %1x%1 (entry 2)").arg(from)}
+        : QStringList();
+    QCOMPARE(found, expected);
 }
 
 void TestIcoLint::peerIcons_data()
@@ -361,6 +400,17 @@ void TestIcoLint::commandLine()
     QVERIFY(missing.err.contains("absent.ico: no such file"));
     QCOMPARE(run(kCli, {"lint"}).exitCode, 2);
     QCOMPARE(run(kCli, {"lint", "--xml", sound}).exitCode, 2);
+}
+
+void TestIcoLint::readmeListsEveryRule()
+{
+    QFile readme(QStringLiteral(GLYPHORA_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QByteArray text = readme.readAll();
+    for (const IcoLint::Rule& rule : IcoLint::rules()) {
+        const QByteArray row = QByteArray("| `") + rule.id + "` | " + IcoLint::severityName(rule.severity) + " | ";
+        QVERIFY2(text.contains(row), rule.id);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestIcoLint)
