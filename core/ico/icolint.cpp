@@ -499,28 +499,41 @@ public:
     // first, so that the finding names the image it was enlarged from.
     void checkUpscaled(QList<Item>& items)
     {
-        QList<Item*> squares;
+        // One image of each size, the deepest (the first of equal depth): the others of
+        // that size are the same picture in fewer colours.
+        QMap<qint64, Item*> bySide;
         for (Item& item : items) {
-            if (item.readable && item.width == item.height && item.width <= kLargestShown) {
-                decode(item);
-                if (!item.image.isNull())
-                    squares.append(&item);
-            }
+            if (!item.readable || item.width != item.height || item.width > kLargestShown)
+                continue;
+            Item*& kept = bySide[item.width];
+            if (!kept || item.bits > kept->bits)
+                kept = &item;
         }
-        std::sort(squares.begin(), squares.end(), [](const Item* a, const Item* b) {
-            return a->width != b->width ? a->width < b->width : a->bits > b->bits;
-        });
-        for (int i = 0; i < squares.size(); ++i) {
+        if (bySide.size() < 2)
+            return;
+        QList<Item*> squares;
+        for (Item* item : std::as_const(bySide)) {
+            decode(*item);
+            if (!item->image.isNull())
+                squares.append(item);
+        }
+        for (int i = 1; i < squares.size(); ++i) {
             Item& large = *squares.at(i);
-            int previousSide = 0;
-            for (int j = 0; j < i; ++j) {
+            int candidates = 0;
+            while (candidates < i && large.width >= squares.at(candidates)->width * kMinEnlargement)
+                ++candidates;
+            if (!candidates)
+                continue;
+            // Shrinking more loses more: a large image that the largest candidate does
+            // not give back is no enlargement of a smaller one either, unless it is made
+            // of blocks.
+            bool blocks = false;
+            for (int j = 0; j < candidates && !blocks; ++j)
+                blocks = isBlockEnlargement(large.image, int(squares.at(j)->width));
+            if (!blocks && loss(large.image, int(squares.at(candidates - 1)->width)) > kNoMoreDetail)
+                continue;
+            for (int j = 0; j < candidates; ++j) {
                 Item& small = *squares.at(j);
-                // One image of each size: the deepest, which sorts first.
-                if (small.width == previousSide)
-                    continue;
-                previousSide = small.width;
-                if (large.width < small.width * kMinEnlargement)
-                    break;
                 if (small.detail < 0)
                     small.detail = detail(small.image);
                 if (isEnlargement(large.image, small.image, small.detail)) {
@@ -530,6 +543,15 @@ public:
                 }
             }
         }
+    }
+
+    // What image loses when shrunk to side and enlarged again.
+    static double loss(const QImage& image, int side)
+    {
+        const QImage shrunk = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage grown = shrunk.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        return meanDifference(grown, image);
     }
 
     // Over the pixels that either image covers, so that an overlay drawn in one corner
@@ -571,13 +593,8 @@ public:
     // beyond half its size.
     static double detail(const QImage& image)
     {
-        const QSize half = image.size() / 2;
-        if (half.isEmpty())
-            return 0;
-        const QImage shrunk = image.scaled(half, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        const QImage grown = shrunk.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        return meanDifference(grown, image);
+        const int half = image.width() / 2;
+        return half > 0 ? loss(image, half) : 0.0;
     }
 
     // True when large is made of blocks of one colour each, side / smallSide pixels wide.
