@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
@@ -72,7 +73,7 @@ constexpr double kMinEnlargement = 1.5;
 
 const QList<Rule> kRules = {
     {"bad-header", Severity::Error, "The header's reserved field is not 0 or its type is not 1 (icon): the file is damaged, and readers that check the header (Pillow, icotool) refuse it."},
-    {"bad-count", Severity::Error, "The header counts no image, or more directory entries than the file or group holds: Windows refuses it."},
+    {"bad-count", Severity::Error, "The header counts no image, or more directory entries than the file (Windows refuses it) or the group (damaged) holds."},
     {"entry-outside", Severity::Error, "An entry's data lies wholly or partly outside the file: Windows refuses that image."},
     {"missing-image", Severity::Error, "A library's icon group names an RT_ICON image the library does not hold: Windows cannot show that image."},
     {"entry-overlap", Severity::Error, "An entry's data overlaps the directory or another entry's data: the file is damaged."},
@@ -161,10 +162,12 @@ public:
         const qint64 fits = (bytes.size() - IcoLayout::kHeaderBytes) / entryBytes;
         if (count > fits) {
             add("bad-count", 0,
-                QStringLiteral("the header counts %1 images, but the %2 holds directory entries for only %3: Windows refuses it")
+                QStringLiteral("the header counts %1 images, but the %2 holds directory entries for only %3: %4")
                     .arg(count)
                     .arg(QLatin1String(what))
-                    .arg(fits));
+                    .arg(fits)
+                    .arg(entryBytes == IcoLayout::kFileEntryBytes ? QStringLiteral("Windows refuses the file")
+                                                                  : QStringLiteral("the group is damaged")));
             // What would follow are payload bytes read as directory entries.
             return false;
         }
@@ -428,7 +431,7 @@ public:
         const QByteArray bytes = QByteArray::fromRawData(data.data(), qsizetype(data.size()));
         QImage image = item.kind == Kind::Png
             ? IconDecoder::decodePng(bytes)
-            : decodeModuleDib(bytes, item.entry.width, item.entry.height);
+            : decodeModuleDib(bytes, 0, 0);  // at the bitmap's own size, whatever the directory says
         if (!image.isNull())
             item.image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         else if (item.kind == Kind::Png)
@@ -559,10 +562,11 @@ public:
     static double meanDifference(const QImage& a, const QImage& b)
     {
         qint64 sum = 0, covered = 0;
-        for (int y = 0; y < a.height(); ++y) {
+        const int width = a.width(), height = a.height();
+        for (int y = 0; y < height; ++y) {
             const QRgb* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
             const QRgb* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-            for (int x = 0; x < a.width(); ++x) {
+            for (int x = 0; x < width; ++x) {
                 if (!qAlpha(p[x]) && !qAlpha(q[x]))
                     continue;
                 ++covered;
@@ -777,12 +781,19 @@ FileReport checkFile(const QString& path)
                                   QStringLiteral("no icon group in the file")});
             report.icons.append(none);
         }
+        // A library holds hundreds of groups, each decoded and judged on its own: one
+        // task a group, on every core, each writing only its own slot.
+        const qsizetype first = report.icons.size();
+        report.icons.resize(first + set.groups.size());
+        QThreadPool pool;
         for (qsizetype i = 0; i < set.groups.size(); ++i) {
-            Icon icon;
-            icon.group = i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
-            icon.findings = checkGroup(set.groups.at(i), set.icons);
-            report.icons.append(icon);
+            Icon* icon = &report.icons[first + i];
+            icon->group = i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
+            const QByteArray* group = &set.groups.at(i);
+            const QMap<quint16, QByteArray>* icons = &set.icons;
+            pool.start([icon, group, icons] { icon->findings = checkGroup(*group, *icons); });
         }
+        pool.waitForDone();
         return report;
     }
     if (file.size() > IconListing::kMaxIcoFileBytes) {
