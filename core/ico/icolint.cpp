@@ -213,7 +213,7 @@ public:
             const QString type = *colourType < 7 && samples ? QLatin1String(kTypeNames[*colourType])
                                                             : QStringLiteral("colour type %1").arg(*colourType);
             add("png-format", item.number,
-                QStringLiteral("a %1-bit %2 PNG, not 8-bit RGBA; older loaders and several tools read only 8-bit RGBA")
+                QStringLiteral("a PNG in %1-bit %2, not 8-bit RGBA; older loaders and several tools read only 8-bit RGBA")
                     .arg(*depth)
                     .arg(type));
         }
