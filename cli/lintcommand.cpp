@@ -67,8 +67,11 @@ int runLint(const QStringList& args)
         QJsonArray jsonFindings;
         QString failure;
         IcoLint::FileReport report;
-        if (!QFileInfo(file).isFile())
+        const QFileInfo info(file);
+        if (!info.exists())
             failure = QStringLiteral("no such file");
+        else if (!info.isFile())
+            failure = QStringLiteral("not a file");
         else
             report = IcoLint::checkFile(file);
         if (failure.isEmpty())

@@ -146,7 +146,7 @@ public:
             return false;
         }
         if (header->reserved != 0 || header->type != IcoLayout::kTypeIcon) {
-            QString text = QStringLiteral("reserved field %1 and type %2, where an icon has 0 and 1: a damaged header")
+            QString text = QStringLiteral("not an icon header: reserved field %1 and type %2, where an icon has 0 and 1")
                                .arg(header->reserved)
                                .arg(header->type);
             if (header->reserved == 0 && header->type == 2)
