@@ -12,7 +12,9 @@
 # Prints each median wall time (hyperfine), the mean CPU time, the peak resident memory
 # (/usr/bin/time, the largest of three runs), the ratios, and the bytes of the images the
 # listing decodes (width x height x 4 for every entry), against which its peak memory is
-# held.  RUNS=n changes the number of timed runs (default 15).
+# held.  Then `lint all`: `glyphora-cli lint` over every wine file with icon groups (the
+# PE files the tests use) and the benchmark pictures' icons, beside `wrestool -l` listing
+# the same files.  RUNS=n changes the number of timed runs (default 15).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -62,11 +64,28 @@ peak() {
     echo "$best"
 }
 
+# lint all: the wine files with icon groups, and the icons of the benchmark pictures
+wine_dir=$(dirname "$dll")
+lint_files=()
+for f in "$wine_dir"/*.dll "$wine_dir"/*.exe "$wine_dir"/*.cpl; do
+    [ -n "$(wrestool -l -t14 "$f" 2>/dev/null)" ] && lint_files+=("$f")
+done
+/usr/bin/python3 bench/make-inputs.py "$work/in" >/dev/null
+for input in "$work"/in/*; do
+    "$cli" -q ico "$input" -o "$work/$(basename "$input").ico"
+    lint_files+=("$work/$(basename "$input").ico")
+done
+ours_lint="$cli -q lint ${lint_files[*]}"
+peer_lint="wrestool -l ${lint_files[*]}"
+
 echo "uptime: $(uptime)"
 hyperfine -w 2 -r "$runs" --export-json "$work/list.json" \
     -n glyphora "$ours_list" -n wrestool+pillow "$peer_list" >/dev/null
 hyperfine -w 2 -r "$runs" --export-json "$work/extract.json" \
     -n glyphora "$ours_extract" -n wrestool "$peer_extract" >/dev/null
+# (wrestool -l complains about the .ico files, which hold no PE resources, and exits 0)
+hyperfine -N -i -w 2 -r "$runs" --export-json "$work/lint.json" \
+    -n glyphora "$ours_lint" -n wrestool "$peer_lint" >/dev/null 2>&1
 {
     echo "list glyphora $(peak "$ours_list")"
     echo "list wrestool+pillow $(peak "$peer_list")"
@@ -77,9 +96,9 @@ hyperfine -w 2 -r "$runs" --export-json "$work/extract.json" \
 groups_ours=$(ls "$out/ours" | wc -l)
 groups_peer=$(ls "$out/wrestool" | wc -l)
 
-/usr/bin/python3 - "$work" "$groups_ours" "$groups_peer" <<'PY'
+/usr/bin/python3 - "$work" "$groups_ours" "$groups_peer" "${#lint_files[@]}" <<'PY'
 import json, os, sys
-work, ours_files, peer_files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+work, ours_files, peer_files, lint_files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 peaks = {}
 for line in open(os.path.join(work, "peaks.txt")):
     bench, label, kb = line.split()
@@ -112,4 +131,8 @@ for bench in ("list", "extract"):
     else:
         print(f"  files written: glyphora {ours_files}, wrestool {peer_files}")
     print()
+lint = {r["command"]: r["median"] * 1000 for r in json.load(open(os.path.join(work, "lint.json")))["results"]}
+ratio = lint["glyphora"] / lint["wrestool"]
+print(f"lint all: {lint['glyphora']:.1f} ms  (wrestool -l: {lint['wrestool']:.1f} ms, {ratio:.2f}x, "
+      f"{lint_files} files; goal <= 1.5x: {'met' if ratio <= 1.5 else 'MISSED'})")
 PY

@@ -81,4 +81,8 @@ QString composeUsage();
 int runExtract(const QStringList& args);
 QString extractUsage();
 
+// glyphora-cli lint FILE... [--json]
+int runLint(const QStringList& args);
+QString lintUsage();
+
 } // namespace Cli

@@ -28,6 +28,7 @@ const Command kCommands[] = {
     {"extract", "write every icon group of an .exe or .dll as .ico files", Cli::runExtract},
     {"png", "write the images of one icon group as PNG files", Cli::runPng},
     {"compose", "render a saved composition (.glyphora) to an .ico or PNG files", Cli::runCompose},
+    {"lint", "check .ico files and the icons of an .exe or .dll for what Windows needs", Cli::runLint},
 };
 
 bool quietFlag = false;
@@ -66,6 +67,7 @@ void printHelp()
     text += QLatin1Char('\n') + Cli::extractUsage();
     text += QLatin1Char('\n') + Cli::pngUsage();
     text += QLatin1Char('\n') + Cli::composeUsage();
+    text += QLatin1Char('\n') + Cli::lintUsage();
     std::fputs(qPrintable(text), stdout);
 }
 

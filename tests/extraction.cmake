@@ -11,6 +11,8 @@ glyphora_add_test(tst_clilistextract SOURCES tst_clilistextract.cpp LIBS glyphor
 add_dependencies(tst_clilistextract glyphora-cli)
 glyphora_add_test(tst_fastpng SOURCES tst_fastpng.cpp LIBS glyphora_core PkgConfig::LIBDEFLATE)
 glyphora_add_test(tst_mingwdlls SOURCES tst_mingwdlls.cpp LIBS glyphora_core)
+glyphora_add_test(tst_icolint SOURCES tst_icolint.cpp LIBS glyphora_core glyphora_testpe)
+add_dependencies(tst_icolint glyphora-cli)
 
 # The same readers' tests under AddressSanitizer and UndefinedBehaviorSanitizer, and the
 # fuzz targets for about a minute each.  Both build trees of their own, so they run once,

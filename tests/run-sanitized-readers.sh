@@ -6,7 +6,7 @@
 set -euo pipefail
 source=${1:?usage: run-sanitized-readers.sh SOURCE_DIR BUILD_DIR}
 build=${2:?usage: run-sanitized-readers.sh SOURCE_DIR BUILD_DIR}
-tests="tst_peresourcereader tst_icondecoder tst_icoassembly tst_iconlisting tst_winedlls tst_mingwdlls tst_clilistextract tst_fastpng tst_imageformats"
+tests="tst_peresourcereader tst_icondecoder tst_icoassembly tst_iconlisting tst_winedlls tst_mingwdlls tst_clilistextract tst_fastpng tst_imageformats tst_icolint"
 
 cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLYPHORA_SANITIZE=ON >/dev/null
 cmake --build "$build" -j2 --target glyphora-cli $tests

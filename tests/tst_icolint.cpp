@@ -1,0 +1,417 @@
+// glyphora-cli lint and the checks behind it, on icons nobody here judged by hand:
+// - the icons this program writes, at every size set, lint without a warning;
+// - icons written by ImageMagick and Pillow get exactly the findings a reading of their
+//   bytes by Python says are true (PNG below 256, bitmap at 256, size order, sizes);
+// - libraries: wine's own lint without an error, and groups built to break a rule get it;
+// - hostile bytes: every cut and every field pushed to its limit gives findings, never a
+//   read outside the file (the sanitized build runs this test too).
+// The rules' verdicts on broken .ico files are held against the Windows loader under
+// wine in tests/win32/run-wine-lint.sh.
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "ico/icoencoder.h"
+#include "ico/icofile.h"
+#include "ico/icolint.h"
+#include "pewriter.h"
+#include "picture/svgdocument.h"
+#include "processrun.h"
+#include "testicons.h"
+
+namespace {
+
+const QString kCli = QStringLiteral(GLYPHORA_BINARY_DIR "/bin/glyphora-cli");
+const QString kPython = QStringLiteral("/usr/bin/python3");
+const char kWineFolder[] = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
+
+const QList<int> kDpiSizes{16, 20, 24, 30, 32, 36, 40, 48, 60, 64, 72, 80, 96, 256};
+const QList<int> kMinimalSizes{16, 32, 48, 256};
+
+QStringList rulesOf(const QList<IcoLint::Finding>& findings, IcoLint::Severity atLeast)
+{
+    QStringList rules;
+    for (const IcoLint::Finding& finding : findings) {
+        if (finding.severity >= atLeast)
+            rules.append(QStringLiteral("%1@%2").arg(finding.rule).arg(finding.entry));
+    }
+    return rules;
+}
+
+QByteArray writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return bytes;
+}
+
+// An .ico as the encoder writes one, at the sizes given: each entry drawn by draw(side).
+QByteArray icoOf(const QList<int>& sizes, const std::function<QImage(int)>& draw)
+{
+    QList<IcoFile::Image> images;
+    for (int side : sizes) {
+        const QImage image = draw(side).convertToFormat(QImage::Format_ARGB32);
+        IcoFile::Image entry;
+        entry.entry.width = entry.entry.height = quint8(side % 256);
+        entry.entry.planes = 1;
+        entry.entry.bitCount = 32;
+        entry.payload = side < IcoEncoder::kFirstPngSize ? IcoEncoder::encodeDib(image)
+                                                         : TestIcons::pngPayload(image);
+        images.append(entry);
+    }
+    return IcoFile::bytes(images).value_or(QByteArray());
+}
+
+QByteArray soundIco()
+{
+    return icoOf({16, 32}, [](int side) {
+        QImage image(side, side, QImage::Format_ARGB32);
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x)
+                image.setPixel(x, y, qRgba(x * 8, y * 8, (x ^ y) * 8, 255));
+        }
+        return image;
+    });
+}
+
+} // namespace
+
+class TestIcoLint : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void ownIconsLintClean_data();
+    void ownIconsLintClean();
+    void cliIconsLintClean();
+    void upscaled_data();
+    void upscaled();
+    void peerIcons_data();
+    void peerIcons();
+    void libraryGroups_data();
+    void libraryGroups();
+    void wineLibraries();
+    void hostileFields_data();
+    void hostileFields();
+    void everyCut();
+    void commandLine();
+    void readmeListsEveryRule();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_inputs;
+};
+
+void TestIcoLint::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_inputs = m_dir.filePath("inputs");
+    const Run made = run(kPython, {QStringLiteral(GLYPHORA_SOURCE_DIR "/bench/make-inputs.py"), m_inputs});
+    QCOMPARE(made.exitCode, 0);
+}
+
+void TestIcoLint::ownIconsLintClean_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QList<int>>("sizes");
+    const QList<QPair<const char*, QList<int>>> sets{
+        {"default", IcoEncoder::iconSizes(IcoEncoder::kMasterSide)},
+        {"dpi", kDpiSizes},
+        {"minimal", kMinimalSizes},
+        {"default of a 1024 master", IcoEncoder::iconSizes(1024)},
+    };
+    for (const char* input : {"photo.jpg", "soft.png", "wide.png", "drawing.svg"}) {
+        for (const auto& set : sets)
+            QTest::addRow("%s, %s", input, set.first) << QString::fromLatin1(input) << set.second;
+    }
+}
+
+// Each entry drawn as the encoder draws it: an SVG afresh at its size, a raster picture
+// scaled from the picture.
+void TestIcoLint::ownIconsLintClean()
+{
+    QFETCH(QString, input);
+    QFETCH(QList<int>, sizes);
+    const QString path = QDir(m_inputs).filePath(input);
+    std::function<QImage(int)> draw;
+    SvgDocument svg;
+    QImage picture;
+    if (input.endsWith(".svg")) {
+        QByteArray data;
+        QVERIFY(SvgDocument::readFile(path, data));
+        if (!svg.load(data))
+            QSKIP("SVG drawings cannot be drawn here");
+        draw = [&svg](int side) {
+            QImage out;
+            svg.render(side, side, out);
+            return out;
+        };
+    } else {
+        QVERIFY(picture.load(path));
+        draw = [&picture](int side) { return IcoEncoder::fitToSquare(picture, side); };
+    }
+    const QByteArray ico = icoOf(sizes, draw);
+    QVERIFY(!ico.isEmpty());
+    // icotool reads it as an icon of every size
+    writeFile(m_dir.filePath("own.ico"), ico);
+    QCOMPARE(run("icotool", {"-l", m_dir.filePath("own.ico")}).out.count("--icon"), sizes.size());
+    QCOMPARE(rulesOf(IcoLint::checkIcoBytes(ico), IcoLint::Severity::Warning).join(QLatin1Char(' ')), QString());
+}
+
+void TestIcoLint::cliIconsLintClean()
+{
+    QStringList icons;
+    for (const char* input : {"photo.jpg", "soft.png", "wide.png", "drawing.svg"}) {
+        const QString out = m_dir.filePath(QStringLiteral("cli-%1.ico").arg(input));
+        QCOMPARE(run(kCli, {"-q", "ico", QDir(m_inputs).filePath(input), "-o", out}).exitCode, 0);
+        icons.append(out);
+    }
+    const Run linted = run(kCli, QStringList{"lint"} + icons);
+    QCOMPARE(linted.exitCode, 0);
+    QVERIFY2(!linted.out.contains(" warning ") && !linted.out.contains(" error "), linted.out.constData());
+}
+
+void TestIcoLint::upscaled_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("transform");  // Qt::TransformationMode; -1: drawn at 256 itself
+    QTest::newRow("256 from 32, nearest") << 32 << int(Qt::FastTransformation);
+    QTest::newRow("256 from 32, bilinear") << 32 << int(Qt::SmoothTransformation);
+    QTest::newRow("256 from 48, bilinear") << 48 << int(Qt::SmoothTransformation);
+    QTest::newRow("256 from 64, nearest") << 64 << int(Qt::FastTransformation);
+    QTest::newRow("256 drawn itself") << 32 << -1;
+}
+
+// The photo at 16 and at a small size, and at 256 either drawn from the photo or
+// enlarged from the small image, as an icon editor's "resize up" does.
+void TestIcoLint::upscaled()
+{
+    QFETCH(int, from);
+    QFETCH(int, transform);
+    QImage picture;
+    QVERIFY(picture.load(QDir(m_inputs).filePath("photo.jpg")));
+    const QImage small = IcoEncoder::fitToSquare(picture, from);
+    const QByteArray ico = icoOf({16, from, 256}, [&](int side) {
+        if (side == 256 && transform >= 0)
+            return small.scaled(side, side, Qt::IgnoreAspectRatio, Qt::TransformationMode(transform));
+        return IcoEncoder::fitToSquare(picture, side);
+    });
+    QStringList found;
+    for (const IcoLint::Finding& finding : IcoLint::checkIcoBytes(ico)) {
+        if (finding.rule == "upscaled")
+            found.append(QStringLiteral("%1: %2").arg(finding.entry).arg(finding.text));
+    }
+    const QStringList expected = transform >= 0
+        ? QStringList{QStringLiteral("3: blurry: upscaled from %1x%1 (entry 2)").arg(from)}
+        : QStringList();
+    QCOMPARE(found, expected);
+}
+
+void TestIcoLint::peerIcons_data()
+{
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<QString>("input");
+    for (const char* input : {"soft.png", "photo.jpg"}) {
+        QTest::addRow("ImageMagick, %s", input) << "imagemagick" << input;
+        QTest::addRow("Pillow, %s", input) << "pillow" << input;
+    }
+}
+
+// What is true of a peer's icon, read by Python from its bytes: for each entry whether
+// it is a PNG, an 8-bit RGBA one, and its longer side; the lint must say exactly that
+// and nothing worse.
+void TestIcoLint::peerIcons()
+{
+    QFETCH(QString, writer);
+    QFETCH(QString, input);
+    const QString source = QDir(m_inputs).filePath(input);
+    const QString ico = m_dir.filePath(QStringLiteral("peer-%1-%2.ico").arg(writer, input));
+    if (writer == "imagemagick") {
+        if (QStandardPaths::findExecutable("convert").isEmpty())
+            QSKIP("ImageMagick is not installed");
+        QCOMPARE(run("convert", {source, "-define", "icon:auto-resize=256,128,64,48,32,16", ico}).exitCode, 0);
+    } else {
+        QCOMPARE(run(kPython, {"-c", "import sys\nfrom PIL import Image\n"
+                                     "Image.open(sys.argv[1]).save(sys.argv[2], sizes=[(s, s) for s in "
+                                     "(16, 24, 32, 48, 64, 128, 256)])",
+                               source, ico})
+                     .exitCode,
+                 0);
+    }
+    const Run read = run(kPython, {"-c", "import struct, sys\n"
+                                         "b = open(sys.argv[1], 'rb').read()\n"
+                                         "for i in range(struct.unpack_from('<H', b, 4)[0]):\n"
+                                         "    w, h, c, r, p, bits, n, at = struct.unpack_from('<BBBBHHII', b, 6 + 16 * i)\n"
+                                         "    d = b[at:at + n]\n"
+                                         "    png = d[:8] == b'\\x89PNG\\r\\n\\x1a\\n'\n"
+                                         "    side = max(struct.unpack_from('>II', d, 16)) if png else struct.unpack_from('<i', d, 4)[0]\n"
+                                         "    rgba = png and d[24:26] == b'\\x08\\x06'\n"
+                                         "    print(i + 1, ('png' if rgba else 'other-png') if png else 'bmp', side)\n",
+                                   ico});
+    QCOMPARE(read.exitCode, 0);
+    QStringList expected;
+    QList<int> sides;
+    for (const QByteArray& line : read.out.split('\n')) {
+        const QList<QByteArray> words = line.split(' ');
+        if (words.size() != 3)
+            continue;
+        const int side = words.at(2).toInt();
+        sides.append(side);
+        if (words.at(1) == "other-png")
+            expected.append(QStringLiteral("png-format@%1").arg(QString::fromLatin1(words.at(0))));
+        if (words.at(1).endsWith("png") && side < 256)
+            expected.append(QStringLiteral("small-png@%1").arg(QString::fromLatin1(words.at(0))));
+        if (words.at(1) == "bmp" && side >= 256)
+            expected.append(QStringLiteral("large-bitmap@%1").arg(QString::fromLatin1(words.at(0))));
+    }
+    QVERIFY(!sides.isEmpty());
+    for (int side : {16, 32, 48, 256}) {
+        if (!sides.contains(side)) {
+            expected.prepend(QStringLiteral("missing-size@0"));
+            break;
+        }
+    }
+    QList<int> ascending = sides;
+    std::sort(ascending.begin(), ascending.end());
+    const IcoLint::FileReport report = IcoLint::checkFile(ico);
+    QCOMPARE(report.icons.size(), 1);
+    QCOMPARE(rulesOf(report.icons.first().findings, IcoLint::Severity::Warning), expected);
+    QCOMPARE(rulesOf(report.icons.first().findings, IcoLint::Severity::Note).contains("order@0"), sides != ascending);
+}
+
+void TestIcoLint::libraryGroups_data()
+{
+    QTest::addColumn<QByteArray>("group");
+    QTest::addColumn<QStringList>("errors");
+    const QByteArray dib = TestIcons::patternDib(32, 32);
+    const auto entry = [&](quint16 id) { return PeWriter::GroupEntry{32, 32, 32, quint32(dib.size()), id}; };
+    QTest::newRow("sound") << PeWriter::groupPayload({entry(1)}) << QStringList();
+    QTest::newRow("RT_ICON the file lacks") << PeWriter::groupPayload({entry(1), entry(9)})
+                                            << QStringList{"missing-image@2"};
+    QTest::newRow("cursor group") << PeWriter::groupPayload({entry(1)}, 2) << QStringList{"bad-header@0"};
+    QTest::newRow("count past the group") << PeWriter::groupPayload({entry(1)}).left(6 + 10)
+                                          << QStringList{"bad-count@0"};
+    QTest::newRow("no images") << PeWriter::groupPayload({}) << QStringList{"bad-count@0"};
+    QTest::newRow("empty RT_ICON") << PeWriter::groupPayload({entry(2)}) << QStringList{"empty-entry@1"};
+}
+
+void TestIcoLint::libraryGroups()
+{
+    QFETCH(QByteArray, group);
+    QFETCH(QStringList, errors);
+    PeWriter pe;
+    pe.addIcon(1, TestIcons::patternDib(32, 32));
+    pe.addIcon(2, QByteArray());
+    pe.addGroup(PeWriter::Name::fromString("APP"), group);
+    const QString path = m_dir.filePath("groups.dll");
+    writeFile(path, pe.build());
+    const IcoLint::FileReport report = IcoLint::checkFile(path);
+    QCOMPARE(report.failure, QString());
+    QCOMPARE(report.icons.size(), 1);
+    QCOMPARE(report.icons.first().group, QString("APP"));
+    QCOMPARE(rulesOf(report.icons.first().findings, IcoLint::Severity::Error), errors);
+    QCOMPARE(run(kCli, {"lint", path}).exitCode, errors.isEmpty() ? 0 : 1);
+}
+
+// Wine's libraries all draw under wine: lint finds no error in any of their groups, and
+// names every group as wrestool does.
+void TestIcoLint::wineLibraries()
+{
+    QDir dir(QString::fromLatin1(kWineFolder));
+    QStringList files;
+    for (const QString& name : dir.entryList({"*.dll", "*.exe", "*.cpl"}, QDir::Files, QDir::Name)) {
+        if (!run("wrestool", {"-l", "-t14", dir.filePath(name)}).out.isEmpty())
+            files.append(dir.filePath(name));
+    }
+    if (files.isEmpty())
+        QSKIP("wine's libraries are not installed");
+    const Run linted = run(kCli, QStringList{"lint", "--json"} + files);
+    QCOMPARE(linted.exitCode, 0);
+    const QJsonObject report = QJsonDocument::fromJson(linted.out).object();
+    QCOMPARE(report.value("errors").toInt(), 0);
+    QCOMPARE(report.value("files").toArray().size(), files.size());
+    const QJsonArray notepad = report.value("files").toArray().at(files.indexOf(dir.filePath("notepad.exe"))).toObject().value("findings").toArray();
+    QVERIFY(!notepad.isEmpty());
+    QCOMPARE(notepad.first().toObject().value("group").toString(), QString("768"));
+}
+
+void TestIcoLint::hostileFields_data()
+{
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("rule");
+    const qint64 entry = 6, data = 6 + 2 * 16;
+    QTest::newRow("count 65535") << qint64(4) << QByteArray("\xff\xff", 2) << "bad-count";
+    QTest::newRow("offset 0xFFFFFFFF") << entry + 12 << QByteArray("\xff\xff\xff\xff", 4) << "entry-outside";
+    QTest::newRow("length 0xFFFFFFFF") << entry + 8 << QByteArray("\xff\xff\xff\xff", 4) << "entry-outside";
+    QTest::newRow("biWidth 2^31-1") << data + 4 << QByteArray("\xff\xff\xff\x7f", 4) << "dib-header";
+    QTest::newRow("biHeight -2^31") << data + 8 << QByteArray("\x00\x00\x00\x80", 4) << "dib-height";
+    QTest::newRow("biHeight 2^31-1") << data + 8 << QByteArray("\xff\xff\xff\x7f", 4) << "dib-height";
+    QTest::newRow("bit count 0") << data + 14 << QByteArray("\x00\x00", 2) << "dib-header";
+    QTest::newRow("8 bits, 2^32-1 colours") << data + 14 << QByteArray("\x08\x00", 2) + QByteArray(16, '\0') + QByteArray("\xff\xff\xff\xff", 4) << "dib-truncated";
+    QTest::newRow("header size 2^32-1") << data << QByteArray("\xff\xff\xff\xff", 4) << "dib-header";
+}
+
+// A field of a sound two-image icon pushed to its limit: the rule, and no read outside.
+void TestIcoLint::hostileFields()
+{
+    QFETCH(qint64, offset);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, rule);
+    QByteArray ico = soundIco();
+    ico.replace(offset, bytes.size(), bytes);
+    const QStringList errors = rulesOf(IcoLint::checkIcoBytes(ico), IcoLint::Severity::Error);
+    QVERIFY2(!errors.filter(QRegularExpression("^" + rule + "@")).isEmpty(), qPrintable(errors.join(' ')));
+}
+
+// Every prefix of a sound icon with a PNG entry is damaged somewhere; each gives an error.
+void TestIcoLint::everyCut()
+{
+    const QByteArray whole = icoOf({16, 256}, [](int side) {
+        QImage image(side, side, QImage::Format_ARGB32);
+        image.fill(qRgba(20, 90, 200, 255));
+        return image;
+    });
+    QCOMPARE(rulesOf(IcoLint::checkIcoBytes(whole), IcoLint::Severity::Warning), QStringList{"missing-size@0"});
+    for (qsizetype length = 0; length < whole.size(); ++length) {
+        const QStringList errors = rulesOf(IcoLint::checkIcoBytes(whole.left(length)), IcoLint::Severity::Error);
+        QVERIFY2(!errors.isEmpty(), qPrintable(QString::number(length)));
+    }
+}
+
+void TestIcoLint::commandLine()
+{
+    const QString sound = m_dir.filePath("sound.ico");
+    writeFile(sound, soundIco());
+    const QString bad = m_dir.filePath("bad.ico");
+    writeFile(bad, soundIco().left(100));
+    QCOMPARE(run(kCli, {"lint", sound}).exitCode, 0);
+    const Run both = run(kCli, {"lint", sound, bad});
+    QCOMPARE(both.exitCode, 1);
+    QVERIFY(both.out.contains(bad.toUtf8() + ": error entry-outside: entry 2: "));
+    const Run missing = run(kCli, {"lint", sound, m_dir.filePath("absent.ico")});
+    QCOMPARE(missing.exitCode, 1);
+    QVERIFY(missing.err.contains("absent.ico: no such file"));
+    QCOMPARE(run(kCli, {"lint"}).exitCode, 2);
+    QCOMPARE(run(kCli, {"lint", "--xml", sound}).exitCode, 2);
+}
+
+void TestIcoLint::readmeListsEveryRule()
+{
+    QFile readme(QStringLiteral(GLYPHORA_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QByteArray text = readme.readAll();
+    for (const IcoLint::Rule& rule : IcoLint::rules()) {
+        const QByteArray row = QByteArray("| `") + rule.id + "` | " + IcoLint::severityName(rule.severity) + " | ";
+        QVERIFY2(text.contains(row), rule.id);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestIcoLint)
+#include "tst_icolint.moc"
