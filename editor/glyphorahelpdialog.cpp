@@ -1,4 +1,4 @@
-#include "glyphorahelpdialog.h"
+#include "editor/glyphorahelpdialog.h"
 #include "ui_glyphorahelpdialog.h"
 
 #include <algorithm>
