@@ -117,8 +117,15 @@ void GlyphoraForm::on_ObjectReordered(int, int to)
 
 void GlyphoraForm::on_ObjectChanged(int index)
 {
-    if (index == ui->widget->selectedIndex())
-        showObjectValues(index);
+    if (index != ui->widget->selectedIndex())
+        return;
+    // Every step of a drag comes here: the boxes only, not the thumbnail.
+    NotReady notReady(ready);
+    const ImageData& object = model->imageDataList().at(index);
+    ui->positionXSpinBox->setValue(object.position.x());
+    ui->positionYSpinBox->setValue(object.position.y());
+    ui->sizeSpinBox->setValue(object.scale);
+    ui->rotateSpinBox->setValue(object.rotation);
 }
 
 // ---- The canvas told a change ---------------------------------------------------------------
