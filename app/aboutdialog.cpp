@@ -1,4 +1,4 @@
-#include "aboutdialog.h"
+#include "app/aboutdialog.h"
 #include "ui_aboutdialog.h"
 
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "checkupdatedialog.h"
+#include "app/checkupdatedialog.h"
 #include "ui_checkupdatedialog.h"
 
 #include <QNetworkAccessManager>

@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 #include "stderrlog.h"
 
 int main(int argc, char** argv)

@@ -1,4 +1,4 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
@@ -8,12 +8,12 @@
 #include <QStackedLayout>
 #include <QToolBar>
 
-#include "aboutdialog.h"
-#include "checkupdatedialog.h"
-#include "extracticonform.h"
-#include "glyphoraform.h"
+#include "app/aboutdialog.h"
+#include "app/checkupdatedialog.h"
+#include "extract/extracticonform.h"
+#include "create/glyphoraform.h"
 #include "kvglobal.h"
-#include "windowgeometry.h"
+#include "app/windowgeometry.h"
 
 namespace {
 
@@ -124,6 +124,11 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // A composition with changes not saved is asked about first; Cancel keeps the window.
+    if (createForm && !createForm->maybeSaveChanges()) {
+        event->ignore();
+        return;
+    }
     const QRect rect = geometry();
     KvGlobal::writeRegistryDword(KvGlobal::CurrentUser, kGeometryKey, QStringLiteral("posX"), static_cast<quint32>(rect.x()));
     KvGlobal::writeRegistryDword(KvGlobal::CurrentUser, kGeometryKey, QStringLiteral("posY"), static_cast<quint32>(rect.y()));

@@ -1,4 +1,4 @@
-#include "windowgeometry.h"
+#include "app/windowgeometry.h"
 
 namespace {
 

@@ -3,7 +3,8 @@
 // scale), and one wheel notch on an object made from a 4000 x 3000 photo (rebuild of
 // its display image and a full render).  Prints median milliseconds, and how far the
 // display image scaled through the halvings drifts from a plain smooth scale of the whole
-// photo (the largest difference of one channel, 0-255).
+// photo (the largest difference of one channel, 0-255); and one undo of each kind of step
+// with its repaint at the 1024 canvas.
 //
 //   glyphora-composebench PHOTO OBJECT_PICTURE... [--runs N]
 
@@ -17,6 +18,9 @@
 #include <functional>
 #include <vector>
 
+#include <QUndoStack>
+
+#include "render/composition.h"
 #include "render/iconrenderer.h"
 #include "render/iconstyle.h"
 #include "render/imagedata.h"
@@ -244,9 +248,42 @@ int main(int argc, char** argv)
         std::printf("  all six: %.2f ms\n", total);
     }
 
+    // One undo and the repaint it asks for, on the 1024 canvas with 10 objects, for each
+    // kind of step; each run redoes the step untimed first.  The figure is the slowest.
+    std::printf("\nundo at the 1024 canvas, 10 objects (undo + repaint):\n");
+    double worstUndo = 0;
+    {
+        Composition composition;
+        composition.reset(everyEffect(4), objectsFor(pictures, 1200));
+        const struct { const char* name; std::function<void()> step; } steps[] = {
+            {"move", [&] { composition.moveObject(3, composition.imageDataList().at(3).position + QPoint(5, 5)); }},
+            {"wheel notch", [&] { composition.scaleObject(3, composition.imageDataList().at(3).scale + 1); }},
+            {"rotation", [&] { composition.rotateObject(0, composition.imageDataList().at(0).rotation + 1); }},
+            {"style value", [&] { composition.setStyleValue(QStringLiteral("Container/radius"), 44); }},
+            {"reorder", [&] { composition.reorderObject(2, 7); }},
+        };
+        for (const auto& step : steps) {
+            step.step();
+            std::vector<double> times;
+            for (int i = 0; i < runs; ++i) {
+                composition.undoStack()->redo();
+                QElapsedTimer timer;
+                timer.start();
+                composition.undoStack()->undo();
+                repaint(composition.iconStyle(), 4, composition.imageDataList(), composition.imageDataList().at(3).rect);
+                times.push_back(timer.nsecsElapsed() / 1e6);
+            }
+            std::sort(times.begin(), times.end());
+            const double ms = times[times.size() / 2];
+            worstUndo = std::max(worstUndo, ms);
+            std::printf("  %-12s %.2f ms\n", step.name, ms);
+        }
+    }
+
     std::printf("\nrender 300: %.1f ms\n", render300);
     std::printf("render 1200: %.1f ms\n", render1200);
     std::printf("wheel notch: %.1f ms\n", worstNotch);
     std::printf("largest channel difference: %d\n", worstDifference);
+    std::printf("undo: %.1f ms\n", worstUndo);
     return 0;
 }

@@ -6,9 +6,11 @@
 #   bench/compose.sh [BUILD_DIR]        (default: build)
 #
 # Prints median milliseconds, ending with the lines "render 300:", "render 1200:",
-# "wheel notch:" (the slowest of the three canvas sizes) and "largest channel
-# difference:" (the display image scaled through the halvings against a plain smooth
-# scale of the whole photo, 0-255).  RUNS=n sets the timed runs per figure (default 41).
+# "wheel notch:" (the slowest of the three canvas sizes), "largest channel difference:"
+# (the display image scaled through the halvings against a plain smooth scale of the
+# whole photo, 0-255) and "undo:" (one undo and its repaint on the 1024 canvas with 10
+# objects, the slowest kind of step; goal at most 16 ms, one frame).  RUNS=n sets the
+# timed runs per figure (default 41).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}

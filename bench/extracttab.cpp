@@ -24,7 +24,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "extracticonform.h"
+#include "extract/extracticonform.h"
 #include "ico/iconlisting.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include "clicommand.h"
 #include "ico/exportnames.h"
 #include "ico/icoencoder.h"
+#include "render/composition.h"
 #include "render/compositiondocument.h"
 #include "render/iconrenderer.h"
 #include "render/pngexport.h"
@@ -75,7 +76,11 @@ int runCompose(const QStringList& args)
         printError(QStringLiteral("compose: %1: %2").arg(input, error));
         return kExitFailed;
     }
-    const QImage render = IconRenderer::renderOutput(document.style, document.style.canvasSize, document.objects);
+    // The same composition the edit page works on, without its undo history.
+    Composition composition;
+    composition.reset(document.style, document.objects);
+    const QImage render = IconRenderer::renderOutput(composition.iconStyle(), composition.iconStyle().canvasSize,
+                                                     composition.imageDataList());
     if (render.isNull()) {
         printError(QStringLiteral("compose: %1: the composition could not be drawn").arg(input));
         return kExitFailed;

@@ -1,9 +1,9 @@
-#include "exportpngdialog.h"
+#include "create/exportpngdialog.h"
 #include "ui_exportpngdialog.h"
 
 #include <QSettings>
 
-#include "newresolutiondialog.h"
+#include "create/newresolutiondialog.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QWidget>
 
+class Composition;
 class CompositionDocument;
 class QStackedLayout;
 
@@ -16,7 +17,13 @@ class GlyphoraForm;
 
 // The "Create Icon" tab.  Page 0 takes a picture (dropped on the frame or opened) and
 // writes it straight into a multi-resolution .ico; page 1 is the edit page of the
-// composing road.
+// composing road, which edits the form's Composition through the canvas, the object list
+// and the style controls.  The page's rooms, each in a file of its own:
+//   glyphoraform.cpp         the pages, the source road, entering and leaving the edit
+//                            page, undo and redo, the unsaved-changes question
+//   glyphoraformstyle.cpp    the style controls and the composition's IconStyle
+//   glyphoraformobjects.cpp  the object list and the canvas kept in step
+//   glyphoraformoutputs.cpp  "Go", the PNG export and the composition documents
 class GlyphoraForm : public QWidget
 {
     Q_OBJECT
@@ -45,8 +52,15 @@ public:
     // opened changes nothing and is named, with the reason, in a warning box.
     void openComposition(const QString& path);
     // Writes the current style and objects as a composition document; false, after a
-    // warning box, when it cannot be written.
+    // warning box, when it cannot be written.  Written, the composition counts as saved.
     bool saveComposition(const QString& path);
+
+    // The composition the edit page works on; the form owns it.
+    Composition* composition() const { return model; }
+    // Asks "Save changes to the composition?" when it has changes not saved: true when
+    // the caller may go on (saved, discarded, or nothing to ask), false on Cancel or a
+    // save that did not happen.
+    bool maybeSaveChanges();
 
 public Q_SLOTS:
     void on_AddURLs(QList<QUrl> urls);
@@ -96,30 +110,52 @@ private Q_SLOTS:
     void on_sizeSpinBox_valueChanged(int arg1);
     void on_rotateSpinBox_valueChanged(int arg1);
     void on_canvasSizeComboBox_currentIndexChanged(int index);
-    void on_ListWidget_itemSelectionChanged();
-    void on_ListWidget_itemMoved(int oldPos, int newPos);
-    void on_ListWidget_needToMoveitem(int oldPos, int newPos);
     void on_upToolButton_clicked();
     void on_downToolButton_clicked();
     void on_deleteToolButton_clicked();
     void on_helpButton_clicked();
     void on_saveCompositionButton_clicked();
     void on_openCompositionButton_clicked();
+    void on_undoButton_clicked();
+    void on_redoButton_clicked();
+
+    // The composition told a change: the views follow it.
+    void refreshStyleControls();
+    void on_ObjectsReset();
+    void on_ObjectInserted(int index);
+    void on_ObjectRemoved(int index, int id);
+    void on_ObjectReordered(int from, int to);
+    void on_ObjectChanged(int index);
+    void updateUndoTips();
 
 private:
+    // The object list's handlers.  Plain members connected by hand: as slots, their
+    // names (after the list's signals, not its object name "listWidget") would send the
+    // form's automatic connection looking for an object "ListWidget".
+    void on_ListWidget_itemSelectionChanged();
+    void on_ListWidget_itemMoved(int oldPos, int newPos);
+    void on_ListWidget_needToMoveitem(int oldPos, int newPos);
+
     void setUpEditPage();
+    void setUpUndo();
     void loadIconStyle();
-    void pushStyleIntoControls();
     void refillBadgePositions();
     void measureBadgeText();
+    // A step of the style from a control: runs of the same control close together merge.
+    void editStyle(QObject* control, const QString& key, const QVariant& value);
+    int controlGesture(QObject* control);
     void setObjectControlsVisible(bool visible);
     void setRowButtons(int row);
-    // Moves the object of list row oldRow so that it sits under row newRow again: the
-    // list shows the objects in reverse drawing order.
+    // The row that shows the object with this id, -1 when there is none.
+    int rowOfId(int id) const;
+    int idOfRow(int row) const;
+    // The object at drawing index under row newRow: the list shows the objects in reverse
+    // drawing order.
     void moveObjectForRows(int oldRow, int newRow);
-    void selectRowObject(int row);
     void moveSelectedRow(int step);
-    void keepObjectsReachable();
+    void showObjectValues(int imageDataIndex);
+    // Asks for a composition file to save to; empty when cancelled.
+    QString askCompositionSavePath();
 
     void openSourceFileDialog();
     // The preview of the decoded source picture; false, back on the empty page, when
@@ -133,6 +169,15 @@ private:
 
     Ui::GlyphoraForm* ui;
     QStackedLayout* pageLayout = nullptr;
+    Composition* model = nullptr;
+    // The document the composition was last saved to or opened from; empty until then.
+    QString documentPath;
+    // The control whose edits merge into the step on top, and when it was last edited.
+    QObject* gestureControl = nullptr;
+    // True while a row dropped within the list is being moved: the list moves that row.
+    bool listMovesRow = false;
+    int gesture = 0;
+    qint64 gestureAt = 0;
 
     // The current picture file; empty until one that exists and can be shown is given.
     QString sourcePath;

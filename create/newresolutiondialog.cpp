@@ -1,4 +1,4 @@
-#include "newresolutiondialog.h"
+#include "create/newresolutiondialog.h"
 #include "ui_newresolutiondialog.h"
 
 namespace {

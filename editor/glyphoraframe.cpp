@@ -1,4 +1,4 @@
-#include "glyphoraframe.h"
+#include "editor/glyphoraframe.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>

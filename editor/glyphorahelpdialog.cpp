@@ -1,5 +1,7 @@
-#include "glyphorahelpdialog.h"
+#include "editor/glyphorahelpdialog.h"
 #include "ui_glyphorahelpdialog.h"
+
+#include <QLabel>
 
 #include <algorithm>
 
@@ -11,12 +13,20 @@ GlyphoraHelpDialog::GlyphoraHelpDialog(QWidget* parent)
     // The boxes are placed for a 9-point interface font.  Every text grows to fit itself
     // (a larger font or a longer translation), the descriptions move right of the widest
     // caption, and the dialog grows to hold them all, so nothing is cut off.
-    for (QLabel* label : {ui->titleLabel, ui->scrollWheelLabel, ui->shiftScrollWheelLabel, ui->label_6, ui->label_7})
+    const QList<QLabel*> captions = {ui->scrollWheelLabel, ui->shiftScrollWheelLabel, ui->undoKeyLabel,
+                                     ui->redoKeyLabel,     ui->arrowKeysLabel,        ui->shiftArrowKeysLabel,
+                                     ui->deleteKeyLabel};
+    const QList<QLabel*> descriptions = {ui->label_6, ui->label_7, ui->undoLabel, ui->redoLabel,
+                                         ui->arrowLabel, ui->shiftArrowLabel, ui->deleteLabel};
+    ui->titleLabel->adjustSize();
+    int widest = 0;
+    for (QLabel* label : captions + descriptions)
         label->adjustSize();
-    const int captions = std::max(ui->scrollWheelLabel->geometry().right(), ui->shiftScrollWheelLabel->geometry().right());
-    for (QLabel* description : {ui->label_6, ui->label_7}) {
-        if (description->x() <= captions + 8)
-            description->move(captions + 16, description->y());
+    for (const QLabel* caption : captions)
+        widest = std::max(widest, caption->geometry().right());
+    for (QLabel* description : descriptions) {
+        if (description->x() <= widest + 8)
+            description->move(widest + 16, description->y());
     }
     int right = 0;
     for (const QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))

@@ -6,7 +6,7 @@ namespace Ui {
 class GlyphoraHelpDialog;
 }
 
-// The box that lists the mouse gestures of the composing canvas.
+// The box that lists the mouse gestures and the keys of the composing canvas.
 class GlyphoraHelpDialog : public QDialog
 {
     Q_OBJECT

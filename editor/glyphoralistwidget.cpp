@@ -1,4 +1,4 @@
-#include "glyphoralistwidget.h"
+#include "editor/glyphoralistwidget.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>

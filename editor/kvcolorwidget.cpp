@@ -1,4 +1,4 @@
-#include "kvcolorwidget.h"
+#include "editor/kvcolorwidget.h"
 
 #include <QColorDialog>
 #include <QMouseEvent>

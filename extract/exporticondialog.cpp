@@ -1,5 +1,5 @@
 #include "exporticondialog.h"
-#include "successbox.h"
+#include "widgets/successbox.h"
 #include "ui_exporticondialog.h"
 
 #include <QDir>

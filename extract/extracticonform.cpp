@@ -1,5 +1,5 @@
 #include "extracticonform.h"
-#include "successbox.h"
+#include "widgets/successbox.h"
 #include "ui_extracticonform.h"
 
 #include <QAction>

@@ -5,7 +5,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include "checkupdatedialog.h"
+#include "app/checkupdatedialog.h"
 
 // The update check against a real HTTP server on 127.0.0.1.
 class UpdateServer : public QObject

@@ -23,8 +23,8 @@
 
 #include <functional>
 
-#include "exporticondialog.h"
-#include "extracticonform.h"
+#include "extract/exporticondialog.h"
+#include "extract/extracticonform.h"
 #include "ico/extracticonglobal.h"
 #include "kvglobal.h"
 #include "modalwatch.h"

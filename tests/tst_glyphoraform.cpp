@@ -20,8 +20,9 @@
 #include <sys/resource.h>
 
 #include "dragdrop.h"
-#include "glyphoraform.h"
-#include "glyphorawidget.h"
+#include "create/glyphoraform.h"
+#include "render/composition.h"
+#include "editor/glyphorawidget.h"
 #include "kvglobal.h"
 #include "modalwatch.h"
 
@@ -82,6 +83,8 @@ private:
 
     QTemporaryDir dir;
     GlyphoraForm* form = nullptr;
+    const QList<ImageData>& objects() const { return form->composition()->imageDataList(); }
+    const IconStyle& style() const { return form->composition()->iconStyle(); }
     QList<QUrl> openedUrls;
 
     template <typename T>
@@ -378,7 +381,7 @@ void TestGlyphoraForm::pictureDecodedOnce()
     QVERIFY(icotool.readAllStandardOutput().contains("--width=256 --height=256"));
 
     QTest::mouseClick(child<QPushButton>("editButton"), Qt::LeftButton);
-    QCOMPARE(imageDataList.value(0).image.size(), QSize(600, 1000));
+    QCOMPARE(objects().value(0).image.size(), QSize(600, 1000));
     QTest::mouseClick(child<QPushButton>("backButton"), Qt::LeftButton);
     QVERIFY(child<QPushButton>("convertButton")->isVisible());
 }
@@ -558,6 +561,8 @@ void TestGlyphoraForm::compositionSavedOpenedAndComposed()
     child<QComboBox>("shapeComboBox")->setCurrentIndex(0);
     child<QListWidget>("listWidget")->item(0)->setSelected(true);
     QTest::mouseClick(child<QToolButton>("deleteToolButton"), Qt::LeftButton);
+    // Those changes are not saved: "Back" asks, and they are discarded.
+    whenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Discard)->click(); });
     QTest::mouseClick(child<QPushButton>("backButton"), Qt::LeftButton);
     dropFiles({QUrl::fromLocalFile(document)});
 
@@ -629,7 +634,7 @@ void TestGlyphoraForm::badCompositionChangesNothing()
     QTest::mouseClick(child<QPushButton>("openCompositionButton"), Qt::LeftButton);
     QTRY_VERIFY(warned);
     QCOMPARE(child<QListWidget>("listWidget")->count(), 1);
-    QCOMPARE(imageDataList.size(), 1);
+    QCOMPARE(objects().size(), 1);
     // ru_maxrss is the peak in KB: refusing must not have built any display image first.
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
@@ -702,7 +707,7 @@ void TestGlyphoraForm::laterOpenWins()
     // The first one's result, whenever it comes, is dropped.
     QTest::qWait(500);
     QCOMPARE(list->count(), 1);
-    QCOMPARE(imageDataList.value(0).position, QPoint(30, 40));
+    QCOMPARE(objects().value(0).position, QPoint(30, 40));
 }
 
 QTEST_MAIN(TestGlyphoraForm)

@@ -4,7 +4,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 
-#include "glyphoraframe.h"
+#include "editor/glyphoraframe.h"
 #include "kvglobal.h"
 #include "picture/picturetypes.h"
 

@@ -6,7 +6,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 
-#include "glyphoralistwidget.h"
+#include "editor/glyphoralistwidget.h"
 
 namespace {
 // Starts drags the way a mouse drag on a row does, through the view's own startDrag,

@@ -9,8 +9,9 @@
 #include <QMimeData>
 #include <QWheelEvent>
 
-#include "glyphoraform.h"
-#include "glyphorawidget.h"
+#include "create/glyphoraform.h"
+#include "editor/glyphorawidget.h"
+#include "render/composition.h"
 #include "testfiles.h"
 
 class TestGlyphoraWidget : public QObject
@@ -20,7 +21,12 @@ class TestGlyphoraWidget : public QObject
 private Q_SLOTS:
     void initTestCase();
     void init();
-    void cleanup() { delete canvas; imageDataList.clear(); GlyphoraForm::shiftKeyPressed = false; }
+    void cleanup()
+    {
+        delete canvas;
+        delete model;
+        GlyphoraForm::shiftKeyPressed = false;
+    }
 
     void pressSelectsTopmostAndDrags();
     void wheelScalesAndShiftWheelRotates();
@@ -40,6 +46,8 @@ private:
 
     QTemporaryDir dir;
     GlyphoraWidget* canvas = nullptr;
+    Composition* model = nullptr;
+    const QList<ImageData>& objects() const { return model->imageDataList(); }
 };
 
 void TestGlyphoraWidget::initTestCase()
@@ -56,8 +64,9 @@ void TestGlyphoraWidget::initTestCase()
 
 void TestGlyphoraWidget::init()
 {
-    imageDataList.clear();
+    model = new Composition;
     canvas = new GlyphoraWidget;
+    canvas->setComposition(model);
     canvas->setCanvasSizeIndex(1);
     canvas->setAcceptDrops(true);
     canvas->show();
@@ -90,25 +99,25 @@ void TestGlyphoraWidget::pressSelectsTopmostAndDrags()
     QTest::mouseMove(canvas, QPoint(85, 65));
     QTest::mouseMove(canvas, QPoint(110, 60));
     QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(110, 60));
-    QCOMPARE(imageDataList.at(0).rect, QRect(100, 40, 100, 100));
+    QCOMPARE(objects().at(0).rect, QRect(100, 40, 100, 100));
     QTest::mouseMove(canvas, QPoint(200, 200));  // released: no drag
-    QCOMPARE(imageDataList.at(0).position, QPoint(100, 40));
+    QCOMPARE(objects().at(0).position, QPoint(100, 40));
 }
 
 void TestGlyphoraWidget::wheelScalesAndShiftWheelRotates()
 {
     canvas->addObjectFromFile(file("wide.png"), QPoint(150, 150));  // fitted to 50 %
     canvas->selectByName(QStringLiteral("image0"));
-    const QPoint topLeft = imageDataList.at(0).position;
+    const QPoint topLeft = objects().at(0).position;
     QSignalSpy scaled(canvas, &GlyphoraWidget::itemScaled);
     wheel(120, 3);
-    QCOMPARE(imageDataList.at(0).scale, 53);
-    QCOMPARE(imageDataList.at(0).rect, QRect(topLeft, QSize(318, 106)));
+    QCOMPARE(objects().at(0).scale, 53);
+    QCOMPARE(objects().at(0).rect, QRect(topLeft, QSize(318, 106)));
     QCOMPARE(scaled.count(), 3);
     wheel(120, 3, Qt::ShiftModifier);
-    QCOMPARE(imageDataList.at(0).rotation, 3);
+    QCOMPARE(objects().at(0).rotation, 3);
     // The bounding box of 318 x 106 turned by 3 degrees (323.1 x 122.5), top-left fixed.
-    const QRect rect = imageDataList.at(0).rect;
+    const QRect rect = objects().at(0).rect;
     QVERIFY(rect.topLeft() == topLeft && qAbs(rect.width() - 324) <= 1 && qAbs(rect.height() - 123) <= 1);
 }
 
@@ -120,12 +129,12 @@ void TestGlyphoraWidget::wheelShiftFromEvent()
     canvas->selectByName(QStringLiteral("Image0"));
     GlyphoraForm::shiftKeyPressed = true;
     wheel(120, 2);
-    QCOMPARE(imageDataList.at(0).scale, 102);
-    QCOMPARE(imageDataList.at(0).rotation, 0);
+    QCOMPARE(objects().at(0).scale, 102);
+    QCOMPARE(objects().at(0).rotation, 0);
     GlyphoraForm::shiftKeyPressed = false;
     wheel(0, 1, Qt::ShiftModifier, -120);
-    QCOMPARE(imageDataList.at(0).rotation, -1);
-    QCOMPARE(imageDataList.at(0).scale, 102);
+    QCOMPARE(objects().at(0).rotation, -1);
+    QCOMPARE(objects().at(0).scale, 102);
 }
 
 void TestGlyphoraWidget::touchpadSteps_data()
@@ -149,28 +158,28 @@ void TestGlyphoraWidget::touchpadSteps()
     canvas->selectByName(QStringLiteral("Image0"));
     for (int delta : deltas)
         wheel(delta, 1);
-    QCOMPARE(imageDataList.at(0).scale, scale);
+    QCOMPARE(objects().at(0).scale, scale);
 }
 
 void TestGlyphoraWidget::idReusedAndStaleSelection()
 {
     for (int i = 0; i < 3; ++i)
         canvas->addObjectFromFile(file("red.png"), QPoint(100, 100));
-    imageDataList.removeAt(1);  // as the form's delete button does
+    model->removeObjects({1});  // as the form's delete button does
     canvas->selectByName(QStringLiteral("-1"));
     canvas->addObjectFromFile(file("red.png"), QPoint(50, 50));
-    QCOMPARE(imageDataList.last().name(), QStringLiteral("Image1"));
+    QCOMPARE(objects().last().name(), QStringLiteral("Image1"));
 
     // The form empties the list itself: a selection left behind must reach nothing.
     canvas->selectByName(QStringLiteral("Image2"));
-    imageDataList.clear();
+    model->reset(IconStyle(), {});
     canvas->setPosition(1, 2);
     canvas->setScale(30);
     wheel(120, 1);
     QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
     QTest::mouseMove(canvas, QPoint(120, 120));
     canvas->repaint();
-    QVERIFY(imageDataList.isEmpty());
+    QVERIFY(objects().isEmpty());
 }
 
 void TestGlyphoraWidget::drops_data()
@@ -201,9 +210,9 @@ void TestGlyphoraWidget::drops()
     QDropEvent drop(QPointF(120.5, 80.4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(canvas, &drop);
     QCOMPARE(added.count(), 3);  // name (an empty object: not a picture), red, wide
-    QVERIFY(imageDataList.at(0).displayImage.isNull());
-    QCOMPARE(imageDataList.at(1).rect, QRect(71, 30, 100, 100));
-    QCOMPARE(imageDataList.at(2).rect, QRect(-29, 30, 300, 100));
+    QVERIFY(objects().at(0).displayImage.isNull());
+    QCOMPARE(objects().at(1).rect, QRect(71, 30, 100, 100));
+    QCOMPARE(objects().at(2).rect, QRect(-29, 30, 300, 100));
     QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(121, 80));
     QCOMPARE(canvas->selectedIndex(), 2);
 }

@@ -5,11 +5,11 @@
 #include <QTabWidget>
 #include <QToolBar>
 
-#include "aboutdialog.h"
-#include "glyphoraform.h"
+#include "app/aboutdialog.h"
+#include "create/glyphoraform.h"
 #include "kvglobal.h"
 #include "kvregistrystore.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
 // The main window, its toolbar, theme icons, Shift forwarding and remembered geometry,
 // and the About box.

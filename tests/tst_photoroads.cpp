@@ -15,7 +15,7 @@
 #include <functional>
 
 #include "dragdrop.h"
-#include "glyphoraform.h"
+#include "create/glyphoraform.h"
 #include "ico/icoencoder.h"
 #include "imagefixtures.h"
 #include "modalwatch.h"

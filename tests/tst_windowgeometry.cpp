@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "windowgeometry.h"
+#include "app/windowgeometry.h"
 
 // The clamping of the restored main window rectangle, for any screen and stored values.
 class TestWindowGeometry : public QObject

@@ -1,4 +1,4 @@
-#include "successbox.h"
+#include "widgets/successbox.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
