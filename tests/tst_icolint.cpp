@@ -19,7 +19,6 @@
 #include "ico/icofile.h"
 #include "ico/icolint.h"
 #include "pewriter.h"
-#include "picture/svgdocument.h"
 #include "processrun.h"
 #include "testicons.h"
 
@@ -28,9 +27,6 @@ namespace {
 const QString kCli = QStringLiteral(GLYPHORA_BINARY_DIR "/bin/glyphora-cli");
 const QString kPython = QStringLiteral("/usr/bin/python3");
 const char kWineFolder[] = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
-
-const QList<int> kDpiSizes{16, 20, 24, 30, 32, 36, 40, 48, 60, 64, 72, 80, 96, 256};
-const QList<int> kMinimalSizes{16, 32, 48, 256};
 
 QStringList rulesOf(const QList<IcoLint::Finding>& findings, IcoLint::Severity atLeast)
 {
@@ -89,7 +85,6 @@ private slots:
     void initTestCase();
     void ownIconsLintClean_data();
     void ownIconsLintClean();
-    void cliIconsLintClean();
     void upscaled_data();
     void upscaled();
     void peerIcons_data();
@@ -101,7 +96,6 @@ private slots:
     void hostileFields();
     void everyCut();
     void commandLine();
-    void readmeListsEveryRule();
 
 private:
     QTemporaryDir m_dir;
@@ -118,58 +112,21 @@ void TestIcoLint::initTestCase()
 
 void TestIcoLint::ownIconsLintClean_data()
 {
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QList<int>>("sizes");
-    const QList<QPair<const char*, QList<int>>> sets{
-        {"default", IcoEncoder::iconSizes(IcoEncoder::kMasterSide)},
-        {"dpi", kDpiSizes},
-        {"minimal", kMinimalSizes},
-        {"default of a 1024 master", IcoEncoder::iconSizes(1024)},
-    };
-    for (const char* input : {"photo.jpg", "soft.png", "wide.png", "drawing.svg"}) {
-        for (const auto& set : sets)
-            QTest::addRow("%s, %s", input, set.first) << QString::fromLatin1(input) << set.second;
-    }
+    QTest::addColumn<QString>("sizes");
+    for (const char* set : {"default", "dpi", "minimal", "16,32,48,256,512,1024"})
+        QTest::newRow(set) << QString::fromLatin1(set);
 }
 
-// Each entry drawn as the encoder draws it: an SVG afresh at its size, a raster picture
-// scaled from the picture.
+// The program's own icons of a photo, a soft picture, a wide one and a drawing, at each
+// size set: icotool reads every entry, and lint finds nothing to warn about.
 void TestIcoLint::ownIconsLintClean()
 {
-    QFETCH(QString, input);
-    QFETCH(QList<int>, sizes);
-    const QString path = QDir(m_inputs).filePath(input);
-    std::function<QImage(int)> draw;
-    SvgDocument svg;
-    QImage picture;
-    if (input.endsWith(".svg")) {
-        QByteArray data;
-        QVERIFY(SvgDocument::readFile(path, data));
-        if (!svg.load(data))
-            QSKIP("SVG drawings cannot be drawn here");
-        draw = [&svg](int side) {
-            QImage out;
-            svg.render(side, side, out);
-            return out;
-        };
-    } else {
-        QVERIFY(picture.load(path));
-        draw = [&picture](int side) { return IcoEncoder::fitToSquare(picture, side); };
-    }
-    const QByteArray ico = icoOf(sizes, draw);
-    QVERIFY(!ico.isEmpty());
-    // icotool reads it as an icon of every size
-    writeFile(m_dir.filePath("own.ico"), ico);
-    QCOMPARE(run("icotool", {"-l", m_dir.filePath("own.ico")}).out.count("--icon"), sizes.size());
-    QCOMPARE(rulesOf(IcoLint::checkIcoBytes(ico), IcoLint::Severity::Warning).join(QLatin1Char(' ')), QString());
-}
-
-void TestIcoLint::cliIconsLintClean()
-{
+    QFETCH(QString, sizes);
     QStringList icons;
     for (const char* input : {"photo.jpg", "soft.png", "wide.png", "drawing.svg"}) {
-        const QString out = m_dir.filePath(QStringLiteral("cli-%1.ico").arg(input));
-        QCOMPARE(run(kCli, {"-q", "ico", QDir(m_inputs).filePath(input), "-o", out}).exitCode, 0);
+        const QString out = m_dir.filePath(QStringLiteral("own-%1.ico").arg(input));
+        QCOMPARE(run(kCli, {"-q", "ico", QDir(m_inputs).filePath(input), "-o", out, "--sizes", sizes}).exitCode, 0);
+        QVERIFY(run("icotool", {"-l", out}).out.count("--icon") >= 3);
         icons.append(out);
     }
     const Run linted = run(kCli, QStringList{"lint"} + icons);
@@ -183,8 +140,6 @@ void TestIcoLint::upscaled_data()
     QTest::addColumn<int>("transform");  // Qt::TransformationMode; -1: drawn at 256 itself
     QTest::newRow("256 from 32, nearest") << 32 << int(Qt::FastTransformation);
     QTest::newRow("256 from 32, bilinear") << 32 << int(Qt::SmoothTransformation);
-    QTest::newRow("256 from 48, bilinear") << 48 << int(Qt::SmoothTransformation);
-    QTest::newRow("256 from 64, nearest") << 64 << int(Qt::FastTransformation);
     QTest::newRow("256 drawn itself") << 32 << -1;
 }
 
@@ -297,7 +252,6 @@ void TestIcoLint::libraryGroups_data()
     QTest::newRow("cursor group") << PeWriter::groupPayload({entry(1)}, 2) << QStringList{"bad-header@0"};
     QTest::newRow("count past the group") << PeWriter::groupPayload({entry(1)}).left(6 + 10)
                                           << QStringList{"bad-count@0"};
-    QTest::newRow("no images") << PeWriter::groupPayload({}) << QStringList{"bad-count@0"};
     QTest::newRow("empty RT_ICON") << PeWriter::groupPayload({entry(2)}) << QStringList{"empty-entry@1"};
 }
 
@@ -349,13 +303,9 @@ void TestIcoLint::hostileFields_data()
     const qint64 entry = 6, data = 6 + 2 * 16;
     QTest::newRow("count 65535") << qint64(4) << QByteArray("\xff\xff", 2) << "bad-count";
     QTest::newRow("offset 0xFFFFFFFF") << entry + 12 << QByteArray("\xff\xff\xff\xff", 4) << "entry-outside";
-    QTest::newRow("length 0xFFFFFFFF") << entry + 8 << QByteArray("\xff\xff\xff\xff", 4) << "entry-outside";
     QTest::newRow("biWidth 2^31-1") << data + 4 << QByteArray("\xff\xff\xff\x7f", 4) << "dib-header";
     QTest::newRow("biHeight -2^31") << data + 8 << QByteArray("\x00\x00\x00\x80", 4) << "dib-height";
-    QTest::newRow("biHeight 2^31-1") << data + 8 << QByteArray("\xff\xff\xff\x7f", 4) << "dib-height";
-    QTest::newRow("bit count 0") << data + 14 << QByteArray("\x00\x00", 2) << "dib-header";
     QTest::newRow("8 bits, 2^32-1 colours") << data + 14 << QByteArray("\x08\x00", 2) + QByteArray(16, '\0') + QByteArray("\xff\xff\xff\xff", 4) << "dib-truncated";
-    QTest::newRow("header size 2^32-1") << data << QByteArray("\xff\xff\xff\xff", 4) << "dib-header";
 }
 
 // A field of a sound two-image icon pushed to its limit: the rule, and no read outside.
@@ -400,17 +350,6 @@ void TestIcoLint::commandLine()
     QVERIFY(missing.err.contains("absent.ico: no such file"));
     QCOMPARE(run(kCli, {"lint"}).exitCode, 2);
     QCOMPARE(run(kCli, {"lint", "--xml", sound}).exitCode, 2);
-}
-
-void TestIcoLint::readmeListsEveryRule()
-{
-    QFile readme(QStringLiteral(GLYPHORA_SOURCE_DIR "/README.md"));
-    QVERIFY(readme.open(QIODevice::ReadOnly));
-    const QByteArray text = readme.readAll();
-    for (const IcoLint::Rule& rule : IcoLint::rules()) {
-        const QByteArray row = QByteArray("| `") + rule.id + "` | " + IcoLint::severityName(rule.severity) + " | ";
-        QVERIFY2(text.contains(row), rule.id);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestIcoLint)
