@@ -411,7 +411,7 @@ void TestCliBatch::readmeExamples()
     // outputs first: the build itself may live under /tmp
     script.replace(QLatin1String("/tmp/"), m_dir.path() + QLatin1String("/readme-"));
     script.replace(QLatin1String("cli=build/bin/glyphora-cli"), QLatin1String("cli=") + kCli);
-    const QStringList commands{"ico", "list", "extract", "png", "compose"};
+    const QStringList commands{"ico", "list", "extract", "png", "compose", "lint"};
     for (const QString& command : commands)
         QVERIFY2(script.contains(QLatin1String("$cli ") + command + QLatin1Char(' ')), qPrintable(command));
     if (!QFileInfo::exists(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/comdlg32.dll")))
