@@ -5,10 +5,12 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "bytes/bytereader.h"
 #include "bytes/imagealloc.h"
@@ -73,15 +75,17 @@ quint8 paeth(int a, int b, int c)
     const int pa = std::abs(p - a);
     const int pb = std::abs(p - b);
     const int pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc)
-        return quint8(a);
-    return quint8(pb <= pc ? b : c);
+    // Selects rather than branches: which neighbour wins changes from byte to byte.
+    const int bc = pb <= pc ? b : c;
+    return quint8(pa <= pb && pa <= pc ? a : bc);
 }
 
-// Undoes one row's filter in place; previous is the row above, already unfiltered, or
-// null for the first row (which then counts as zeros).
+// Undoes one row's filter in place; previous is the row above, already unfiltered (a row
+// of zeros for the first row).  The first pixel has no left neighbour, which counts as
+// zero; the loops past it run without a test per byte, the time of a large image.
 bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype bytes, int bpp)
 {
+    const qsizetype first = std::min<qsizetype>(bpp, bytes);
     switch (filter) {
     case 0:
         return true;
@@ -90,25 +94,21 @@ bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype byte
             row[i] = quint8(row[i] + row[i - bpp]);
         return true;
     case 2:
-        if (previous) {
-            for (qsizetype i = 0; i < bytes; ++i)
-                row[i] = quint8(row[i] + previous[i]);
-        }
+        for (qsizetype i = 0; i < bytes; ++i)
+            row[i] = quint8(row[i] + previous[i]);
         return true;
     case 3:
-        for (qsizetype i = 0; i < bytes; ++i) {
-            const int left = i >= bpp ? row[i - bpp] : 0;
-            const int up = previous ? previous[i] : 0;
-            row[i] = quint8(row[i] + ((left + up) >> 1));
-        }
+        for (qsizetype i = 0; i < first; ++i)
+            row[i] = quint8(row[i] + (previous[i] >> 1));
+        for (qsizetype i = first; i < bytes; ++i)
+            row[i] = quint8(row[i] + ((int(row[i - bpp]) + int(previous[i])) >> 1));
         return true;
     case 4:
-        for (qsizetype i = 0; i < bytes; ++i) {
-            const int left = i >= bpp ? row[i - bpp] : 0;
-            const int up = previous ? previous[i] : 0;
-            const int upLeft = previous && i >= bpp ? previous[i - bpp] : 0;
-            row[i] = quint8(row[i] + paeth(left, up, upLeft));
-        }
+        // Paeth of (0, up, 0) is up.
+        for (qsizetype i = 0; i < first; ++i)
+            row[i] = quint8(row[i] + previous[i]);
+        for (qsizetype i = first; i < bytes; ++i)
+            row[i] = quint8(row[i] + paeth(row[i - bpp], previous[i], previous[i - bpp]));
         return true;
     default:
         return false;
@@ -318,7 +318,9 @@ QImage decode(const QByteArray& png)
                               colourType == kRgb ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (image.isNull())
         return QImage();
-    const quint8* previous = nullptr;
+    // The row above the first, for the filters that read one.
+    const std::vector<quint8> zeros(size_t(rowBytes), 0);
+    const quint8* previous = zeros.data();
     for (quint32 y = 0; y < height; ++y) {
         quint8* row = raw.get() + qsizetype(y) * stride;
         if (!unfilter(row[0], row + 1, previous, rowBytes, bpp))
