@@ -432,8 +432,9 @@ public:
         QImage image = item.kind == Kind::Png
             ? IconDecoder::decodePng(bytes)
             : decodeModuleDib(bytes, 0, 0);  // at the bitmap's own size, whatever the directory says
+        // In place: the decoded pixels are not needed as they were.
         if (!image.isNull())
-            item.image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            item.image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         else if (item.kind == Kind::Png)
             add("bad-image", item.number, QStringLiteral("the PNG data does not decode"));
     }
@@ -527,19 +528,40 @@ public:
                 ++candidates;
             if (!candidates)
                 continue;
+            // Each shrink of the large image is made once and serves both tests below.
+            QMap<int, Shrunk> shrinks;
+            const auto shrunkTo = [&](int side) -> const Shrunk& {
+                auto found = shrinks.find(side);
+                if (found == shrinks.end())
+                    found = shrinks.insert(side, shrink(large.image, side));
+                return *found;
+            };
+            // An enlargement must first shrink back to its smaller image.  Most images are
+            // told apart by that alone, which costs a shrink each and never the growing
+            // back to the large size that the test of loss below needs.
+            int first = 0;
+            for (; first < candidates; ++first) {
+                Item& small = *squares.at(first);
+                if (small.detail < 0)
+                    small.detail = detail(small.image);
+                if (shrinksTo(shrunkTo(int(small.width)).converted, small.image, small.detail))
+                    break;
+            }
+            if (first == candidates)
+                continue;
             // Shrinking more loses more: a large image that the largest candidate does
             // not give back is no enlargement of a smaller one either, unless it is made
             // of blocks.
             bool blocks = false;
             for (int j = 0; j < candidates && !blocks; ++j)
                 blocks = isBlockEnlargement(large.image, int(squares.at(j)->width));
-            if (!blocks && loss(large.image, int(squares.at(candidates - 1)->width)) > kNoMoreDetail)
+            if (!blocks && loss(large.image, shrunkTo(int(squares.at(candidates - 1)->width)).scaled) > kNoMoreDetail)
                 continue;
-            for (int j = 0; j < candidates; ++j) {
+            for (int j = first; j < candidates; ++j) {
                 Item& small = *squares.at(j);
                 if (small.detail < 0)
                     small.detail = detail(small.image);
-                if (isEnlargement(large.image, small.image, small.detail)) {
+                if (isEnlargement(large.image, shrunkTo(int(small.width)).converted, small.image, small.detail)) {
                     add("upscaled", large.number,
                         QStringLiteral("blurry: upscaled from %1x%1 (entry %2)").arg(small.width).arg(small.number));
                     break;
@@ -548,10 +570,31 @@ public:
         }
     }
 
+    // An image shrunk to a square side, as Qt's smooth scaling gives it and in the
+    // premultiplied format the differences are taken in.
+    struct Shrunk
+    {
+        QImage scaled;
+        QImage converted;
+    };
+
+    static Shrunk shrink(const QImage& image, int side)
+    {
+        Shrunk shrunk;
+        shrunk.scaled = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        shrunk.converted = shrunk.scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        return shrunk;
+    }
+
     // What image loses when shrunk to side and enlarged again.
     static double loss(const QImage& image, int side)
     {
-        const QImage shrunk = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return loss(image, image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+
+    // The same, given the image shrunk.
+    static double loss(const QImage& image, const QImage& shrunk)
+    {
         const QImage grown = shrunk.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         return meanDifference(grown, image);
@@ -577,11 +620,17 @@ public:
         return covered ? double(sum) / (double(covered) * 4) : 0.0;
     }
 
-    static bool isEnlargement(const QImage& large, const QImage& small, double smallDetail)
+    // True when the large image, shrunk to the small one's size, gives it back: what any
+    // enlargement does, and the first half of isEnlargement.
+    static bool shrinksTo(const QImage& shrunk, const QImage& small, double smallDetail)
     {
-        const QImage shrunk = large.scaled(small.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        if (smallDetail <= kMinDetail || meanDifference(shrunk, small) > std::max(kShrunkMatches, smallDetail / 2))
+        return smallDetail > kMinDetail && meanDifference(shrunk, small) <= std::max(kShrunkMatches, smallDetail / 2);
+    }
+
+    // shrunk: the large image shrunk to the small one's size (Shrunk::converted).
+    static bool isEnlargement(const QImage& large, const QImage& shrunk, const QImage& small, double smallDetail)
+    {
+        if (!shrinksTo(shrunk, small, smallDetail))
             return false;
         // A nearest-neighbour enlargement keeps hard block edges, which no smooth filter
         // gives back; it is found by its blocks instead.
