@@ -7,6 +7,10 @@ bool BoundedDevice::readExact(qint64 offset, qint64 length, QByteArray& out)
         return false;
     if (length == 0)
         return true;
+    if (offset >= m_keptOffset && length <= m_kept.size() && offset - m_keptOffset <= m_kept.size() - length) {
+        out = m_kept.mid(qsizetype(offset - m_keptOffset), qsizetype(length));
+        return true;
+    }
     if (!m_device.seek(offset))
         return false;
     out.resize(qsizetype(length));
@@ -24,4 +28,21 @@ bool BoundedDevice::readClipped(qint64 offset, qint64 length, QByteArray& out)
     if (offset < 0 || offset > m_size || length < 0)
         return false;
     return readExact(offset, qMin(length, m_size - offset), out);
+}
+
+bool BoundedDevice::keepInMemory(qint64 offset, qint64 length, qint64 maxBytes)
+{
+    m_kept.clear();
+    m_keptOffset = 0;
+    if (offset < 0 || offset > m_size || length <= 0)
+        return false;
+    length = qMin(length, m_size - offset);
+    if (length > maxBytes)
+        return false;
+    QByteArray kept;
+    if (!readExact(offset, length, kept))
+        return false;
+    m_kept = kept;
+    m_keptOffset = offset;
+    return true;
 }

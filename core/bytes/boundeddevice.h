@@ -27,7 +27,14 @@ public:
     // outside the file or the device fails.
     bool readClipped(qint64 offset, qint64 length, QByteArray& out);
 
+    // Reads up to length bytes at offset (cut at the end of the file, and not at all past
+    // maxBytes) in one go; the reads that then fall wholly inside them are answered from
+    // memory, the others from the device as before.  False when nothing was kept.
+    bool keepInMemory(qint64 offset, qint64 length, qint64 maxBytes);
+
 private:
     QIODevice& m_device;
     qint64 m_size;
+    QByteArray m_kept;
+    qint64 m_keptOffset = 0;
 };

@@ -1,6 +1,5 @@
 #include "peresourcereader.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QSet>
 #include <QtDebug>
@@ -21,7 +20,7 @@ constexpr qint64 kDirectoryEntrySize = 8;
 constexpr qint64 kDataEntrySize = 16;
 constexpr quint32 kHighBit = 0x80000000u;
 constexpr int kResourceDataDirectory = 2;
-constexpr qint64 kInMemoryFileBytes = qint64(128) << 20;
+constexpr qint64 kInMemoryBytes = qint64(128) << 20;
 
 // The optional header's fixed layouts: bytes of the standard 16-directory header, the
 // offset of NumberOfRvaAndSizes and the offset of the resource directory's RVA.
@@ -234,18 +233,6 @@ bool readIconResources(const QString& path, IconResourceSet& result)
         qCritical().nospace().noquote() << "Error: Could not open file '" << path << "'";
         return false;
     }
-    // An ordinary library is read whole in one go and walked in memory; only a very
-    // large file is walked on disk.
-    if (file.size() <= kInMemoryFileBytes) {
-        QByteArray bytes = file.readAll();
-        if (bytes.size() == file.size()) {
-            file.close();
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::ReadOnly);
-            return readIconResources(buffer, result);
-        }
-        file.seek(0);
-    }
     return readIconResources(file, result);
 }
 
@@ -357,6 +344,16 @@ bool readIconResources(QIODevice& device, IconResourceSet& result)
         return false;
     }
 
+    // The walk's reads lie in the resource section: it is read in one go (a read for each
+    // of them would cost a seek and a call), and only it (the code and data of a large
+    // library are several more megabytes read and paged in for nothing).
+    for (const Section& section : std::as_const(sections)) {
+        if (resourceRva >= section.virtualAddress && resourceRva - section.virtualAddress < section.virtualSize) {
+            file.keepInMemory(*root, qint64(section.virtualSize) - (resourceRva - section.virtualAddress),
+                              kInMemoryBytes);
+            break;
+        }
+    }
     ResourceWalk(file, *root, sections, result).run();
     return true;
 }
