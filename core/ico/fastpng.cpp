@@ -12,6 +12,10 @@
 #include <optional>
 #include <vector>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "bytes/bytereader.h"
 #include "bytes/imagealloc.h"
 
@@ -80,6 +84,46 @@ quint8 paeth(int a, int b, int c)
     return quint8(pa <= pb && pa <= pc ? a : bc);
 }
 
+#if defined(__SSE2__) || defined(_M_X64)
+// Paeth for four bytes a pixel, the four channels at once in 16-bit lanes: what icon
+// editors write at 256 pixels, and most of the time of decoding one.  The same choice as
+// paeth(): with pa = |b - c|, pb = |a - c|, pc = |a + b - 2c|, a when pa is the
+// smallest, else b when pb is, else c.
+void unpaeth4(quint8* row, const quint8* previous, qsizetype bytes)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const auto load = [&zero](const quint8* p) {
+        int v;
+        std::memcpy(&v, p, 4);
+        return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero);
+    };
+    const auto abs16 = [&zero](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(zero, v)); };
+    const auto select = [](__m128i mask, __m128i yes, __m128i no) {
+        return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+    };
+    __m128i a = zero, c = zero;
+    for (qsizetype i = 0; i + 4 <= bytes; i += 4) {
+        const __m128i b = load(previous + i);
+        const __m128i signedPa = _mm_sub_epi16(b, c);
+        const __m128i signedPb = _mm_sub_epi16(a, c);
+        const __m128i pa = abs16(signedPa);
+        const __m128i pb = abs16(signedPb);
+        const __m128i pc = abs16(_mm_add_epi16(signedPa, signedPb));
+        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+        __m128i nearest = select(_mm_cmpeq_epi16(pc, smallest), c, b);
+        nearest = select(_mm_cmpeq_epi16(pb, smallest), b, nearest);
+        nearest = select(_mm_cmpeq_epi16(pa, smallest), a, nearest);
+        int raw;
+        std::memcpy(&raw, row + i, 4);
+        const __m128i sum = _mm_add_epi8(_mm_cvtsi32_si128(raw), _mm_packus_epi16(nearest, nearest));
+        const int out = _mm_cvtsi128_si32(sum);
+        std::memcpy(row + i, &out, 4);
+        a = _mm_unpacklo_epi8(sum, zero);
+        c = b;
+    }
+}
+#endif
+
 // Undoes one row's filter in place; previous is the row above, already unfiltered (a row
 // of zeros for the first row).  The first pixel has no left neighbour, which counts as
 // zero; the loops past it run without a test per byte, the time of a large image.
@@ -93,10 +137,19 @@ bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype byte
         for (qsizetype i = bpp; i < bytes; ++i)
             row[i] = quint8(row[i] + row[i - bpp]);
         return true;
-    case 2:
-        for (qsizetype i = 0; i < bytes; ++i)
+    case 2: {
+        qsizetype i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+        for (; i + 16 <= bytes; i += 16) {
+            const __m128i up = _mm_loadu_si128(reinterpret_cast<const __m128i*>(previous + i));
+            const __m128i own = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_add_epi8(own, up));
+        }
+#endif
+        for (; i < bytes; ++i)
             row[i] = quint8(row[i] + previous[i]);
         return true;
+    }
     case 3:
         for (qsizetype i = 0; i < first; ++i)
             row[i] = quint8(row[i] + (previous[i] >> 1));
@@ -104,6 +157,12 @@ bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype byte
             row[i] = quint8(row[i] + ((int(row[i - bpp]) + int(previous[i])) >> 1));
         return true;
     case 4:
+#if defined(__SSE2__) || defined(_M_X64)
+        if (bpp == 4) {
+            unpaeth4(row, previous, bytes);
+            return true;
+        }
+#endif
         // Paeth of (0, up, 0) is up.
         for (qsizetype i = 0; i < first; ++i)
             row[i] = quint8(row[i] + previous[i]);
@@ -118,10 +177,25 @@ bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype byte
 void convertRow(quint8 colourType, const quint8* in, QRgb* out, int width)
 {
     switch (colourType) {
-    case kRgba:
-        for (int x = 0; x < width; ++x, in += 4)
+    case kRgba: {
+        // R, G, B, A bytes to QRgb's 0xAARRGGBB, which little-endian memory holds as
+        // B, G, R, A: red and blue change places.
+        int x = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+        const __m128i keep = _mm_set1_epi32(int(0xFF00FF00u));
+        const __m128i low = _mm_set1_epi32(0xFF);
+        for (; x + 4 <= width; x += 4, in += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            const __m128i swapped = _mm_or_si128(
+                _mm_and_si128(v, keep),
+                _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), low), _mm_slli_epi32(_mm_and_si128(v, low), 16)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), swapped);
+        }
+#endif
+        for (; x < width; ++x, in += 4)
             out[x] = qRgba(in[0], in[1], in[2], in[3]);
         break;
+    }
     case kRgb:
         for (int x = 0; x < width; ++x, in += 3)
             out[x] = qRgb(in[0], in[1], in[2]);
