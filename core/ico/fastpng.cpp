@@ -85,41 +85,55 @@ quint8 paeth(int a, int b, int c)
 }
 
 #if defined(__SSE2__) || defined(_M_X64)
-// Paeth for four bytes a pixel, the four channels at once in 16-bit lanes: what icon
-// editors write at 256 pixels, and most of the time of decoding one.  The same choice as
-// paeth(): with pa = |b - c|, pb = |a - c|, pc = |a + b - 2c|, a when pa is the
-// smallest, else b when pb is, else c.
-void unpaeth4(quint8* row, const quint8* previous, qsizetype bytes)
+// Paeth for pixels of 2, 3 or 4 bytes, the channels of a pixel at once in 16-bit lanes:
+// what icon editors write at 256 pixels, and most of the time of decoding one.  The
+// same choice as paeth(): with pa = |b - c|, pb = |a - c|, pc = |a + b - 2c|, a when pa
+// is the smallest, else b when pb is, else c.
+template <int Bpp>
+void unpaethPixels(quint8* row, const quint8* previous, qsizetype bytes)
 {
     const __m128i zero = _mm_setzero_si128();
     const auto load = [&zero](const quint8* p) {
-        int v;
-        std::memcpy(&v, p, 4);
+        int v = 0;
+        std::memcpy(&v, p, Bpp);
         return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero);
     };
     const auto abs16 = [&zero](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(zero, v)); };
     const auto select = [](__m128i mask, __m128i yes, __m128i no) {
         return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
     };
+    const __m128i lowBytes = _mm_set1_epi16(0xFF);
+    // a, b and c in 16-bit lanes; only what depends on a (the pixel just done) is on the
+    // path from one pixel to the next, which is what bounds the loop.
     __m128i a = zero, c = zero;
-    for (qsizetype i = 0; i + 4 <= bytes; i += 4) {
+    for (qsizetype i = 0; i + Bpp <= bytes; i += Bpp) {
         const __m128i b = load(previous + i);
+        const __m128i raw = load(row + i);
         const __m128i signedPa = _mm_sub_epi16(b, c);
-        const __m128i signedPb = _mm_sub_epi16(a, c);
         const __m128i pa = abs16(signedPa);
+        const __m128i signedPb = _mm_sub_epi16(a, c);
         const __m128i pb = abs16(signedPb);
         const __m128i pc = abs16(_mm_add_epi16(signedPa, signedPb));
-        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-        __m128i nearest = select(_mm_cmpeq_epi16(pc, smallest), c, b);
-        nearest = select(_mm_cmpeq_epi16(pb, smallest), b, nearest);
-        nearest = select(_mm_cmpeq_epi16(pa, smallest), a, nearest);
-        int raw;
-        std::memcpy(&raw, row + i, 4);
-        const __m128i sum = _mm_add_epi8(_mm_cvtsi32_si128(raw), _mm_packus_epi16(nearest, nearest));
-        const int out = _mm_cvtsi128_si32(sum);
-        std::memcpy(row + i, &out, 4);
-        a = _mm_unpacklo_epi8(sum, zero);
+        const __m128i bc = select(_mm_cmpgt_epi16(pb, pc), c, b);
+        const __m128i nearest = select(_mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc)), bc, a);
+        a = _mm_and_si128(_mm_add_epi16(raw, nearest), lowBytes);
+        const int out = _mm_cvtsi128_si32(_mm_packus_epi16(a, a));
+        std::memcpy(row + i, &out, Bpp);
         c = b;
+    }
+}
+
+// The sub filter a pixel at a time: each byte adds the one a pixel to its left.
+template <int Bpp>
+void unsubPixels(quint8* row, qsizetype bytes)
+{
+    __m128i left = _mm_setzero_si128();
+    for (qsizetype i = 0; i + Bpp <= bytes; i += Bpp) {
+        int raw = 0;
+        std::memcpy(&raw, row + i, Bpp);
+        left = _mm_add_epi8(_mm_cvtsi32_si128(raw), left);
+        const int out = _mm_cvtsi128_si32(left);
+        std::memcpy(row + i, &out, Bpp);
     }
 }
 #endif
@@ -134,6 +148,16 @@ bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype byte
     case 0:
         return true;
     case 1:
+#if defined(__SSE2__) || defined(_M_X64)
+        if (bpp == 4) {
+            unsubPixels<4>(row, bytes);
+            return true;
+        }
+        if (bpp == 2) {
+            unsubPixels<2>(row, bytes);
+            return true;
+        }
+#endif
         for (qsizetype i = bpp; i < bytes; ++i)
             row[i] = quint8(row[i] + row[i - bpp]);
         return true;
@@ -158,8 +182,15 @@ bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype byte
         return true;
     case 4:
 #if defined(__SSE2__) || defined(_M_X64)
-        if (bpp == 4) {
-            unpaeth4(row, previous, bytes);
+        switch (bpp) {
+        case 4:
+            unpaethPixels<4>(row, previous, bytes);
+            return true;
+        case 3:
+            unpaethPixels<3>(row, previous, bytes);
+            return true;
+        case 2:
+            unpaethPixels<2>(row, previous, bytes);
             return true;
         }
 #endif
