@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QSemaphore>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -857,18 +858,23 @@ FileReport checkFile(const QString& path)
             report.icons.append(none);
         }
         // A library holds hundreds of groups, each decoded and judged on its own: one
-        // task a group, on every core, each writing only its own slot.
+        // task a group, on every core, each writing only its own slot.  The tasks go to
+        // the program's one pool, which files checked side by side share; they never
+        // wait on anything, so a file's wait for its own groups always ends.
         const qsizetype first = report.icons.size();
         report.icons.resize(first + set.groups.size());
-        QThreadPool pool;
+        QSemaphore done;
         for (qsizetype i = 0; i < set.groups.size(); ++i) {
             Icon* icon = &report.icons[first + i];
             icon->group = i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
             const QByteArray* group = &set.groups.at(i);
             const QMap<quint16, QByteArray>* icons = &set.icons;
-            pool.start([icon, group, icons] { icon->findings = checkGroup(*group, *icons); });
+            QThreadPool::globalInstance()->start([icon, group, icons, &done] {
+                icon->findings = checkGroup(*group, *icons);
+                done.release();
+            });
         }
-        pool.waitForDone();
+        done.acquire(int(set.groups.size()));
         return report;
     }
     if (file.size() > IconListing::kMaxIcoFileBytes) {
