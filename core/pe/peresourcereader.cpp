@@ -20,7 +20,6 @@ constexpr qint64 kDirectoryEntrySize = 8;
 constexpr qint64 kDataEntrySize = 16;
 constexpr quint32 kHighBit = 0x80000000u;
 constexpr int kResourceDataDirectory = 2;
-constexpr qint64 kInMemoryBytes = qint64(128) << 20;
 
 // The optional header's fixed layouts: bytes of the standard 16-directory header, the
 // offset of NumberOfRvaAndSizes and the offset of the resource directory's RVA.
@@ -226,9 +225,9 @@ bool readIconResources(const QString& path, IconResourceSet& result)
 {
     result = IconResourceSet();
     QFile file(path);
-    // The walk makes thousands of small reads far apart (a directory, a data entry, a
-    // payload): a read buffer would fetch a block around each of them for nothing, and
-    // on the file itself each costs a seek and a read.
+    // Unbuffered: BoundedDevice keeps the blocks the walk's small reads need, and reads
+    // every payload of some size straight into its own buffer, never the whole file (the
+    // code and data of a large library are megabytes read and paged in for nothing).
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         qCritical().nospace().noquote() << "Error: Could not open file '" << path << "'";
         return false;
@@ -344,16 +343,6 @@ bool readIconResources(QIODevice& device, IconResourceSet& result)
         return false;
     }
 
-    // The walk's reads lie in the resource section: it is read in one go (a read for each
-    // of them would cost a seek and a call), and only it (the code and data of a large
-    // library are several more megabytes read and paged in for nothing).
-    for (const Section& section : std::as_const(sections)) {
-        if (resourceRva >= section.virtualAddress && resourceRva - section.virtualAddress < section.virtualSize) {
-            file.keepInMemory(*root, qint64(section.virtualSize) - (resourceRva - section.virtualAddress),
-                              kInMemoryBytes);
-            break;
-        }
-    }
     ResourceWalk(file, *root, sections, result).run();
     return true;
 }
