@@ -123,6 +123,26 @@ void unpaethPixels(quint8* row, const quint8* previous, qsizetype bytes)
     }
 }
 
+// The average filter a pixel at a time, in 16-bit lanes: (left + up) / 2 needs 9 bits.
+template <int Bpp>
+void unaveragePixels(quint8* row, const quint8* previous, qsizetype bytes)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lowBytes = _mm_set1_epi16(0xFF);
+    const auto load = [&zero](const quint8* p) {
+        int v = 0;
+        std::memcpy(&v, p, Bpp);
+        return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero);
+    };
+    __m128i left = zero;
+    for (qsizetype i = 0; i + Bpp <= bytes; i += Bpp) {
+        const __m128i average = _mm_srli_epi16(_mm_add_epi16(left, load(previous + i)), 1);
+        left = _mm_and_si128(_mm_add_epi16(load(row + i), average), lowBytes);
+        const int out = _mm_cvtsi128_si32(_mm_packus_epi16(left, left));
+        std::memcpy(row + i, &out, Bpp);
+    }
+}
+
 // The sub filter a pixel at a time: each byte adds the one a pixel to its left.
 template <int Bpp>
 void unsubPixels(quint8* row, qsizetype bytes)
@@ -175,6 +195,19 @@ bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype byte
         return true;
     }
     case 3:
+#if defined(__SSE2__) || defined(_M_X64)
+        switch (bpp) {
+        case 4:
+            unaveragePixels<4>(row, previous, bytes);
+            return true;
+        case 3:
+            unaveragePixels<3>(row, previous, bytes);
+            return true;
+        case 2:
+            unaveragePixels<2>(row, previous, bytes);
+            return true;
+        }
+#endif
         for (qsizetype i = 0; i < first; ++i)
             row[i] = quint8(row[i] + (previous[i] >> 1));
         for (qsizetype i = first; i < bytes; ++i)
@@ -231,10 +264,26 @@ void convertRow(quint8 colourType, const quint8* in, QRgb* out, int width)
         for (int x = 0; x < width; ++x, in += 3)
             out[x] = qRgb(in[0], in[1], in[2]);
         break;
-    case kGreyAlpha:
-        for (int x = 0; x < width; ++x, in += 2)
+    case kGreyAlpha: {
+        int x = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+        // Four grey, alpha pairs at a time: the grey byte spread over red, green and blue.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i low = _mm_set1_epi16(0xFF);
+        for (; x + 4 <= width; x += 4, in += 8) {
+            const __m128i pairs = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+            const __m128i grey = _mm_unpacklo_epi16(_mm_and_si128(pairs, low), zero);
+            const __m128i alpha = _mm_unpacklo_epi16(_mm_srli_epi16(pairs, 8), zero);
+            const __m128i pixels = _mm_or_si128(
+                _mm_or_si128(_mm_slli_epi32(alpha, 24), _mm_slli_epi32(grey, 16)),
+                _mm_or_si128(_mm_slli_epi32(grey, 8), grey));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), pixels);
+        }
+#endif
+        for (; x < width; ++x, in += 2)
             out[x] = qRgba(in[0], in[0], in[0], in[1]);
         break;
+    }
     }
 }
 
