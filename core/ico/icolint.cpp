@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -863,18 +864,20 @@ FileReport checkFile(const QString& path)
         // wait on anything, so a file's wait for its own groups always ends.
         const qsizetype first = report.icons.size();
         report.icons.resize(first + set.groups.size());
-        QSemaphore done;
+        // Shared with the tasks: the last one may still be inside release() when the
+        // wait below returns.
+        const auto done = std::make_shared<QSemaphore>();
         for (qsizetype i = 0; i < set.groups.size(); ++i) {
             Icon* icon = &report.icons[first + i];
             icon->group = i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
             const QByteArray* group = &set.groups.at(i);
             const QMap<quint16, QByteArray>* icons = &set.icons;
-            QThreadPool::globalInstance()->start([icon, group, icons, &done] {
+            QThreadPool::globalInstance()->start([icon, group, icons, done] {
                 icon->findings = checkGroup(*group, *icons);
-                done.release();
+                done->release();
             });
         }
-        done.acquire(int(set.groups.size()));
+        done->acquire(int(set.groups.size()));
         return report;
     }
     if (file.size() > IconListing::kMaxIcoFileBytes) {
