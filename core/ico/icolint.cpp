@@ -544,17 +544,18 @@ public:
             };
             // An enlargement must first shrink back to its smaller image.  Most images are
             // told apart by that alone, which costs a shrink each and never the growing
-            // back to the large size that the test of loss below needs.
-            int first = 0;
-            for (; first < candidates; ++first) {
-                Item& small = *squares.at(first);
+            // back to the large size that the test of loss below needs.  The largest
+            // candidate first: an image drawn at each size shrinks back best to the
+            // nearest one, and the test of loss needs that shrink anyway.
+            bool shrinksBack = false;
+            for (int j = candidates - 1; j >= 0 && !shrinksBack; --j) {
+                Item& small = *squares.at(j);
                 if (small.detail < 0)
                     small.detail = detail(small.image);
-                if (small.detail > kMinDetail
-                    && shrinksTo(shrunkTo(int(small.width)).converted, small.image, small.detail))
-                    break;
+                shrinksBack = small.detail > kMinDetail
+                    && shrinksTo(shrunkTo(int(small.width)).converted, small.image, small.detail);
             }
-            if (first == candidates)
+            if (!shrinksBack)
                 continue;
             // Shrinking more loses more: a large image that the largest candidate does
             // not give back is no enlargement of a smaller one either, unless it is made
@@ -564,7 +565,7 @@ public:
                 blocks = isBlockEnlargement(large.image, int(squares.at(j)->width));
             if (!blocks && loss(large.image, shrunkTo(int(squares.at(candidates - 1)->width)).scaled) > kNoMoreDetail)
                 continue;
-            for (int j = first; j < candidates; ++j) {
+            for (int j = 0; j < candidates; ++j) {
                 Item& small = *squares.at(j);
                 if (small.detail < 0)
                     small.detail = detail(small.image);
