@@ -41,6 +41,7 @@ struct PngSpec
     QList<int> filters = {0, 1, 2, 3, 4};
     int idatParts = 1;
     bool colourChunks = false;
+    int noiseLevels = 0;  // samples drawn at random from this many levels, 0: a busy picture
 };
 
 int channels(int colourType)
@@ -69,14 +70,20 @@ quint8 predictor(int filter, int left, int up, int upLeft)
 
 // The raw samples of a busy picture: every channel varies along both axes and with
 // the others, so that each filter's predictions are put to work.
-QByteArray samples(int width, int height, int colourType)
+// With noiseLevels, samples at random instead; few levels make the ties between the
+// Paeth filter's distances common.
+QByteArray samples(int width, int height, int colourType, int noiseLevels = 0)
 {
     const int n = channels(colourType);
     QByteArray raw;
+    quint32 state = 12345;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            for (int c = 0; c < n; ++c)
-                raw += char((x * (7 + c * 13) + y * (11 + c * 5) + (x * y) % (17 + c)) & 0xff);
+            for (int c = 0; c < n; ++c) {
+                state = state * 1664525u + 1013904223u;
+                raw += noiseLevels ? char((state >> 24) % quint32(noiseLevels) * (255 / (noiseLevels - 1)))
+                                   : char((x * (7 + c * 13) + y * (11 + c * 5) + (x * y) % (17 + c)) & 0xff);
+            }
         }
     }
     return raw;
@@ -86,7 +93,7 @@ QByteArray pngBytes(int width, int height, const PngSpec& spec)
 {
     const int bpp = channels(spec.colourType);
     const int rowBytes = width * bpp;
-    const QByteArray raw = samples(width, height, spec.colourType);
+    const QByteArray raw = samples(width, height, spec.colourType, spec.noiseLevels);
     QByteArray filtered;
     for (int y = 0; y < height; ++y) {
         const int filter = spec.filters.at(y % spec.filters.size());
@@ -169,6 +176,10 @@ void tst_FastPng::writtenFiles_data()
         for (int filter = 0; filter <= 4; ++filter) {
             QTest::addRow("type %d, filter %d only", type, filter)
                 << pngBytes(48, 48, {type, {filter}});
+        }
+        for (int levels : {256, 3}) {
+            QTest::addRow("type %d, noise of %d levels, every filter", type, levels)
+                << pngBytes(61, 23, {type, {0, 1, 2, 3, 4}, 1, false, levels});
         }
         QTest::addRow("type %d, gAMA and cHRM", type) << pngBytes(32, 32, {type, {4, 2}, 1, true});
         QTest::addRow("type %d, seven IDAT chunks", type) << pngBytes(64, 40, {type, {4, 1, 3}, 7});

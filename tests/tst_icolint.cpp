@@ -87,6 +87,8 @@ private slots:
     void ownIconsLintClean();
     void upscaled_data();
     void upscaled();
+    void upscaledAmongSizes_data();
+    void upscaledAmongSizes();
     void peerIcons_data();
     void peerIcons();
     void libraryGroups_data();
@@ -96,6 +98,8 @@ private slots:
     void hostileFields();
     void everyCut();
     void commandLine();
+    void severalFiles_data();
+    void severalFiles();
 
 private:
     QTemporaryDir m_dir;
@@ -166,6 +170,53 @@ void TestIcoLint::upscaled()
         ? QStringList{QStringLiteral("3: blurry: upscaled from %1x%1 (entry 2)").arg(from)}
         : QStringList();
     QCOMPARE(found, expected);
+}
+
+void TestIcoLint::upscaledAmongSizes_data()
+{
+    QTest::addColumn<int>("enlarged");   // the side drawn as an enlargement
+    QTest::addColumn<int>("from");       // of this side, or 0 for a flat square of it
+    QTest::addColumn<int>("transform");  // Qt::TransformationMode
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("256 from 48, bilinear") << 256 << 48 << int(Qt::SmoothTransformation)
+                                           << "4: blurry: upscaled from 48x48 (entry 3)";
+    QTest::newRow("256 from 16, nearest") << 256 << 16 << int(Qt::FastTransformation)
+                                          << "4: blurry: upscaled from 16x16 (entry 1)";
+    QTest::newRow("48 from 16, nearest") << 48 << 16 << int(Qt::FastTransformation)
+                                         << "3: blurry: upscaled from 16x16 (entry 1)";
+    QTest::newRow("256 from a flat 16") << 256 << 0 << int(Qt::SmoothTransformation) << "";
+}
+
+// The photo at 16, 32, 48 and 256, one of them enlarged from a smaller one: each larger
+// image is held against every smaller one, and the finding names the one it came from.
+void TestIcoLint::upscaledAmongSizes()
+{
+    QFETCH(int, enlarged);
+    QFETCH(int, from);
+    QFETCH(int, transform);
+    QFETCH(QString, expected);
+    QImage picture;
+    QVERIFY(picture.load(QDir(m_inputs).filePath("photo.jpg")));
+    QImage source;
+    if (from) {
+        source = IcoEncoder::fitToSquare(picture, from);
+    } else {
+        source = QImage(16, 16, QImage::Format_ARGB32);
+        source.fill(qRgba(40, 90, 160, 255));
+    }
+    const QByteArray ico = icoOf({16, 32, 48, 256}, [&](int side) {
+        if (side == enlarged)
+            return source.scaled(side, side, Qt::IgnoreAspectRatio, Qt::TransformationMode(transform));
+        if (!from && side == 16)
+            return source;
+        return IcoEncoder::fitToSquare(picture, side);
+    });
+    QStringList found;
+    for (const IcoLint::Finding& finding : IcoLint::checkIcoBytes(ico)) {
+        if (finding.rule == "upscaled")
+            found.append(QStringLiteral("%1: %2").arg(finding.entry).arg(finding.text));
+    }
+    QCOMPARE(found.join(QLatin1Char('\n')), expected);
 }
 
 void TestIcoLint::peerIcons_data()
@@ -350,6 +401,45 @@ void TestIcoLint::commandLine()
     QVERIFY(missing.err.contains("absent.ico: no such file"));
     QCOMPARE(run(kCli, {"lint"}).exitCode, 2);
     QCOMPARE(run(kCli, {"lint", "--xml", sound}).exitCode, 2);
+}
+
+void TestIcoLint::severalFiles_data()
+{
+    QTest::addColumn<QStringList>("names");  // wine's libraries, or icons made here
+    QTest::newRow("libraries first") << QStringList{"shell32.dll", "sound.ico", "absent.ico", "comctl32.dll",
+                                                    "bad.ico", "folder", "user32.dll"};
+    QTest::newRow("icons first") << QStringList{"bad.ico", "folder", "sound.ico", "user32.dll", "absent.ico",
+                                                "shell32.dll", "comdlg32.dll"};
+}
+
+// Files are checked side by side: what lint says of several files is what it says of
+// each alone, in the order given, failures included.
+void TestIcoLint::severalFiles()
+{
+    QFETCH(QStringList, names);
+    if (!QDir(QString::fromLatin1(kWineFolder)).exists())
+        QSKIP("wine's PE libraries are not installed");
+    writeFile(m_dir.filePath("sound.ico"), soundIco());
+    writeFile(m_dir.filePath("bad.ico"), soundIco().left(100));
+    QVERIFY(QDir(m_dir.path()).mkpath("folder"));
+    QStringList paths;
+    for (const QString& name : names) {
+        paths.append(name.endsWith(".dll") ? QDir(QString::fromLatin1(kWineFolder)).filePath(name)
+                                           : m_dir.filePath(name));
+    }
+    QByteArray out, err;
+    QJsonArray files;
+    for (const QString& path : paths) {
+        out += run(kCli, {"-q", "lint", path}).out;
+        err += run(kCli, {"-q", "lint", path}).err;
+        files.append(QJsonDocument::fromJson(run(kCli, {"-q", "lint", "--json", path}).out)["files"][0]);
+    }
+    const Run all = run(kCli, QStringList{"-q", "lint"} + paths);
+    QCOMPARE(all.exitCode, 1);
+    QCOMPARE(all.out, out);
+    QCOMPARE(all.err, err);
+    const QJsonDocument json = QJsonDocument::fromJson(run(kCli, QStringList{"-q", "lint", "--json"} + paths).out);
+    QCOMPARE(json["files"].toArray(), files);
 }
 
 QTEST_GUILESS_MAIN(TestIcoLint)

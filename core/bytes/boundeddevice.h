@@ -28,6 +28,26 @@ public:
     bool readClipped(qint64 offset, qint64 length, QByteArray& out);
 
 private:
+    // Reads of up to kSmallRead bytes (directories, data entries, names, the smallest
+    // images) are answered from a few blocks of kBlockBytes read around them: a walk
+    // makes thousands of them close together, and each would cost a seek and a call.
+    // Larger reads go straight into their own buffer, so their bytes are copied and
+    // paged in once.
+    static constexpr qint64 kSmallRead = 4096;
+    static constexpr qint64 kBlockBytes = 65536;
+    static constexpr int kBlocks = 4;
+    struct Block
+    {
+        qint64 offset = -1;  // -1: nothing read
+        QByteArray bytes;
+        quint64 used = 0;    // when it last answered a read
+    };
+
+    bool readFromBlock(qint64 offset, qint64 length, QByteArray& out);
+    bool readFromDevice(qint64 offset, qint64 length, char* into);
+
     QIODevice& m_device;
     qint64 m_size;
+    Block m_blocks[kBlocks];
+    quint64 m_clock = 0;
 };

@@ -5,10 +5,16 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <vector>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "bytes/bytereader.h"
 #include "bytes/imagealloc.h"
@@ -73,42 +79,159 @@ quint8 paeth(int a, int b, int c)
     const int pa = std::abs(p - a);
     const int pb = std::abs(p - b);
     const int pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc)
-        return quint8(a);
-    return quint8(pb <= pc ? b : c);
+    // Selects rather than branches: which neighbour wins changes from byte to byte.
+    const int bc = pb <= pc ? b : c;
+    return quint8(pa <= pb && pa <= pc ? a : bc);
 }
 
-// Undoes one row's filter in place; previous is the row above, already unfiltered, or
-// null for the first row (which then counts as zeros).
+#if defined(__SSE2__) || defined(_M_X64)
+// Paeth for pixels of 2, 3 or 4 bytes, the channels of a pixel at once in 16-bit lanes:
+// what icon editors write at 256 pixels, and most of the time of decoding one.  The
+// same choice as paeth(): with pa = |b - c|, pb = |a - c|, pc = |a + b - 2c|, a when pa
+// is the smallest, else b when pb is, else c.
+template <int Bpp>
+void unpaethPixels(quint8* row, const quint8* previous, qsizetype bytes)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const auto load = [&zero](const quint8* p) {
+        int v = 0;
+        std::memcpy(&v, p, Bpp);
+        return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero);
+    };
+    const auto abs16 = [&zero](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(zero, v)); };
+    const auto select = [](__m128i mask, __m128i yes, __m128i no) {
+        return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+    };
+    const __m128i lowBytes = _mm_set1_epi16(0xFF);
+    // a, b and c in 16-bit lanes; only what depends on a (the pixel just done) is on the
+    // path from one pixel to the next, which is what bounds the loop.
+    __m128i a = zero, c = zero;
+    for (qsizetype i = 0; i + Bpp <= bytes; i += Bpp) {
+        const __m128i b = load(previous + i);
+        const __m128i raw = load(row + i);
+        const __m128i signedPa = _mm_sub_epi16(b, c);
+        const __m128i pa = abs16(signedPa);
+        const __m128i signedPb = _mm_sub_epi16(a, c);
+        const __m128i pb = abs16(signedPb);
+        const __m128i pc = abs16(_mm_add_epi16(signedPa, signedPb));
+        const __m128i bc = select(_mm_cmpgt_epi16(pb, pc), c, b);
+        const __m128i nearest = select(_mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc)), bc, a);
+        a = _mm_and_si128(_mm_add_epi16(raw, nearest), lowBytes);
+        const int out = _mm_cvtsi128_si32(_mm_packus_epi16(a, a));
+        std::memcpy(row + i, &out, Bpp);
+        c = b;
+    }
+}
+
+// The average filter a pixel at a time, in 16-bit lanes: (left + up) / 2 needs 9 bits.
+template <int Bpp>
+void unaveragePixels(quint8* row, const quint8* previous, qsizetype bytes)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lowBytes = _mm_set1_epi16(0xFF);
+    const auto load = [&zero](const quint8* p) {
+        int v = 0;
+        std::memcpy(&v, p, Bpp);
+        return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero);
+    };
+    __m128i left = zero;
+    for (qsizetype i = 0; i + Bpp <= bytes; i += Bpp) {
+        const __m128i average = _mm_srli_epi16(_mm_add_epi16(left, load(previous + i)), 1);
+        left = _mm_and_si128(_mm_add_epi16(load(row + i), average), lowBytes);
+        const int out = _mm_cvtsi128_si32(_mm_packus_epi16(left, left));
+        std::memcpy(row + i, &out, Bpp);
+    }
+}
+
+// The sub filter a pixel at a time: each byte adds the one a pixel to its left.
+template <int Bpp>
+void unsubPixels(quint8* row, qsizetype bytes)
+{
+    __m128i left = _mm_setzero_si128();
+    for (qsizetype i = 0; i + Bpp <= bytes; i += Bpp) {
+        int raw = 0;
+        std::memcpy(&raw, row + i, Bpp);
+        left = _mm_add_epi8(_mm_cvtsi32_si128(raw), left);
+        const int out = _mm_cvtsi128_si32(left);
+        std::memcpy(row + i, &out, Bpp);
+    }
+}
+#endif
+
+// Undoes one row's filter in place; previous is the row above, already unfiltered (a row
+// of zeros for the first row).  The first pixel has no left neighbour, which counts as
+// zero; the loops past it run without a test per byte, the time of a large image.
 bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype bytes, int bpp)
 {
+    const qsizetype first = std::min<qsizetype>(bpp, bytes);
     switch (filter) {
     case 0:
         return true;
     case 1:
+#if defined(__SSE2__) || defined(_M_X64)
+        if (bpp == 4) {
+            unsubPixels<4>(row, bytes);
+            return true;
+        }
+        if (bpp == 2) {
+            unsubPixels<2>(row, bytes);
+            return true;
+        }
+#endif
         for (qsizetype i = bpp; i < bytes; ++i)
             row[i] = quint8(row[i] + row[i - bpp]);
         return true;
-    case 2:
-        if (previous) {
-            for (qsizetype i = 0; i < bytes; ++i)
-                row[i] = quint8(row[i] + previous[i]);
+    case 2: {
+        qsizetype i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+        for (; i + 16 <= bytes; i += 16) {
+            const __m128i up = _mm_loadu_si128(reinterpret_cast<const __m128i*>(previous + i));
+            const __m128i own = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_add_epi8(own, up));
         }
+#endif
+        for (; i < bytes; ++i)
+            row[i] = quint8(row[i] + previous[i]);
         return true;
+    }
     case 3:
-        for (qsizetype i = 0; i < bytes; ++i) {
-            const int left = i >= bpp ? row[i - bpp] : 0;
-            const int up = previous ? previous[i] : 0;
-            row[i] = quint8(row[i] + ((left + up) >> 1));
+#if defined(__SSE2__) || defined(_M_X64)
+        switch (bpp) {
+        case 4:
+            unaveragePixels<4>(row, previous, bytes);
+            return true;
+        case 3:
+            unaveragePixels<3>(row, previous, bytes);
+            return true;
+        case 2:
+            unaveragePixels<2>(row, previous, bytes);
+            return true;
         }
+#endif
+        for (qsizetype i = 0; i < first; ++i)
+            row[i] = quint8(row[i] + (previous[i] >> 1));
+        for (qsizetype i = first; i < bytes; ++i)
+            row[i] = quint8(row[i] + ((int(row[i - bpp]) + int(previous[i])) >> 1));
         return true;
     case 4:
-        for (qsizetype i = 0; i < bytes; ++i) {
-            const int left = i >= bpp ? row[i - bpp] : 0;
-            const int up = previous ? previous[i] : 0;
-            const int upLeft = previous && i >= bpp ? previous[i - bpp] : 0;
-            row[i] = quint8(row[i] + paeth(left, up, upLeft));
+#if defined(__SSE2__) || defined(_M_X64)
+        switch (bpp) {
+        case 4:
+            unpaethPixels<4>(row, previous, bytes);
+            return true;
+        case 3:
+            unpaethPixels<3>(row, previous, bytes);
+            return true;
+        case 2:
+            unpaethPixels<2>(row, previous, bytes);
+            return true;
         }
+#endif
+        // Paeth of (0, up, 0) is up.
+        for (qsizetype i = 0; i < first; ++i)
+            row[i] = quint8(row[i] + previous[i]);
+        for (qsizetype i = first; i < bytes; ++i)
+            row[i] = quint8(row[i] + paeth(row[i - bpp], previous[i], previous[i - bpp]));
         return true;
     default:
         return false;
@@ -118,18 +241,49 @@ bool unfilter(quint8 filter, quint8* row, const quint8* previous, qsizetype byte
 void convertRow(quint8 colourType, const quint8* in, QRgb* out, int width)
 {
     switch (colourType) {
-    case kRgba:
-        for (int x = 0; x < width; ++x, in += 4)
+    case kRgba: {
+        // R, G, B, A bytes to QRgb's 0xAARRGGBB, which little-endian memory holds as
+        // B, G, R, A: red and blue change places.
+        int x = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+        const __m128i keep = _mm_set1_epi32(int(0xFF00FF00u));
+        const __m128i low = _mm_set1_epi32(0xFF);
+        for (; x + 4 <= width; x += 4, in += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            const __m128i swapped = _mm_or_si128(
+                _mm_and_si128(v, keep),
+                _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), low), _mm_slli_epi32(_mm_and_si128(v, low), 16)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), swapped);
+        }
+#endif
+        for (; x < width; ++x, in += 4)
             out[x] = qRgba(in[0], in[1], in[2], in[3]);
         break;
+    }
     case kRgb:
         for (int x = 0; x < width; ++x, in += 3)
             out[x] = qRgb(in[0], in[1], in[2]);
         break;
-    case kGreyAlpha:
-        for (int x = 0; x < width; ++x, in += 2)
+    case kGreyAlpha: {
+        int x = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+        // Four grey, alpha pairs at a time: the grey byte spread over red, green and blue.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i low = _mm_set1_epi16(0xFF);
+        for (; x + 4 <= width; x += 4, in += 8) {
+            const __m128i pairs = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+            const __m128i grey = _mm_unpacklo_epi16(_mm_and_si128(pairs, low), zero);
+            const __m128i alpha = _mm_unpacklo_epi16(_mm_srli_epi16(pairs, 8), zero);
+            const __m128i pixels = _mm_or_si128(
+                _mm_or_si128(_mm_slli_epi32(alpha, 24), _mm_slli_epi32(grey, 16)),
+                _mm_or_si128(_mm_slli_epi32(grey, 8), grey));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), pixels);
+        }
+#endif
+        for (; x < width; ++x, in += 2)
             out[x] = qRgba(in[0], in[0], in[0], in[1]);
         break;
+    }
     }
 }
 
@@ -318,7 +472,9 @@ QImage decode(const QByteArray& png)
                               colourType == kRgb ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (image.isNull())
         return QImage();
-    const quint8* previous = nullptr;
+    // The row above the first, for the filters that read one.
+    const std::vector<quint8> zeros(size_t(rowBytes), 0);
+    const quint8* previous = zeros.data();
     for (quint32 y = 0; y < height; ++y) {
         quint8* row = raw.get() + qsizetype(y) * stride;
         if (!unfilter(row[0], row + 1, previous, rowBytes, bpp))

@@ -2,10 +2,16 @@
 
 #include <QFile>
 #include <QImage>
+#include <QSemaphore>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "bytes/bytereader.h"
 #include "bytes/imagealloc.h"
@@ -432,8 +438,9 @@ public:
         QImage image = item.kind == Kind::Png
             ? IconDecoder::decodePng(bytes)
             : decodeModuleDib(bytes, 0, 0);  // at the bitmap's own size, whatever the directory says
+        // In place: the decoded pixels are not needed as they were.
         if (!image.isNull())
-            item.image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            item.image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         else if (item.kind == Kind::Png)
             add("bad-image", item.number, QStringLiteral("the PNG data does not decode"));
     }
@@ -527,19 +534,42 @@ public:
                 ++candidates;
             if (!candidates)
                 continue;
+            // Each shrink of the large image is made once and serves both tests below.
+            QMap<int, Shrunk> shrinks;
+            const auto shrunkTo = [&](int side) -> const Shrunk& {
+                auto found = shrinks.find(side);
+                if (found == shrinks.end())
+                    found = shrinks.insert(side, shrink(large.image, side));
+                return *found;
+            };
+            // An enlargement must first shrink back to its smaller image.  Most images are
+            // told apart by that alone, which costs a shrink each and never the growing
+            // back to the large size that the test of loss below needs.  The largest
+            // candidate first: an image drawn at each size shrinks back best to the
+            // nearest one, and the test of loss needs that shrink anyway.
+            bool shrinksBack = false;
+            for (int j = candidates - 1; j >= 0 && !shrinksBack; --j) {
+                Item& small = *squares.at(j);
+                if (small.detail < 0)
+                    small.detail = detail(small.image);
+                shrinksBack = small.detail > kMinDetail
+                    && shrinksTo(shrunkTo(int(small.width)).converted, small.image, small.detail);
+            }
+            if (!shrinksBack)
+                continue;
             // Shrinking more loses more: a large image that the largest candidate does
             // not give back is no enlargement of a smaller one either, unless it is made
             // of blocks.
             bool blocks = false;
             for (int j = 0; j < candidates && !blocks; ++j)
                 blocks = isBlockEnlargement(large.image, int(squares.at(j)->width));
-            if (!blocks && loss(large.image, int(squares.at(candidates - 1)->width)) > kNoMoreDetail)
+            if (!blocks && loss(large.image, shrunkTo(int(squares.at(candidates - 1)->width)).scaled) > kNoMoreDetail)
                 continue;
             for (int j = 0; j < candidates; ++j) {
                 Item& small = *squares.at(j);
                 if (small.detail < 0)
                     small.detail = detail(small.image);
-                if (isEnlargement(large.image, small.image, small.detail)) {
+                if (isEnlargement(large.image, shrunkTo(int(small.width)).converted, small.image, small.detail)) {
                     add("upscaled", large.number,
                         QStringLiteral("blurry: upscaled from %1x%1 (entry %2)").arg(small.width).arg(small.number));
                     break;
@@ -548,10 +578,31 @@ public:
         }
     }
 
+    // An image shrunk to a square side, as Qt's smooth scaling gives it and in the
+    // premultiplied format the differences are taken in.
+    struct Shrunk
+    {
+        QImage scaled;
+        QImage converted;
+    };
+
+    static Shrunk shrink(const QImage& image, int side)
+    {
+        Shrunk shrunk;
+        shrunk.scaled = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        shrunk.converted = shrunk.scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        return shrunk;
+    }
+
     // What image loses when shrunk to side and enlarged again.
     static double loss(const QImage& image, int side)
     {
-        const QImage shrunk = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return loss(image, image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+
+    // The same, given the image shrunk.
+    static double loss(const QImage& image, const QImage& shrunk)
+    {
         const QImage grown = shrunk.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         return meanDifference(grown, image);
@@ -566,7 +617,28 @@ public:
         for (int y = 0; y < height; ++y) {
             const QRgb* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
             const QRgb* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-            for (int x = 0; x < width; ++x) {
+            int x = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+            // Four pixels at a time: the bytes of the pixels neither covers are cleared,
+            // then the sum of absolute differences of all 16 bytes at once.
+            const __m128i alphas = _mm_set1_epi32(int(0xFF000000u));
+            const __m128i zero = _mm_setzero_si128();
+            __m128i sums = zero, counts = zero;
+            for (; x + 4 <= width; x += 4) {
+                const __m128i pp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x));
+                const __m128i qq = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + x));
+                const __m128i uncovered = _mm_cmpeq_epi32(_mm_and_si128(_mm_or_si128(pp, qq), alphas), zero);
+                sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_andnot_si128(uncovered, pp), _mm_andnot_si128(uncovered, qq)));
+                counts = _mm_sub_epi32(counts, _mm_andnot_si128(uncovered, _mm_set1_epi32(-1)));
+            }
+            alignas(16) qint64 sumLanes[2];
+            alignas(16) qint32 countLanes[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(sumLanes), sums);
+            _mm_store_si128(reinterpret_cast<__m128i*>(countLanes), counts);
+            sum += sumLanes[0] + sumLanes[1];
+            covered += qint64(countLanes[0]) + countLanes[1] + countLanes[2] + countLanes[3];
+#endif
+            for (; x < width; ++x) {
                 if (!qAlpha(p[x]) && !qAlpha(q[x]))
                     continue;
                 ++covered;
@@ -577,11 +649,17 @@ public:
         return covered ? double(sum) / (double(covered) * 4) : 0.0;
     }
 
-    static bool isEnlargement(const QImage& large, const QImage& small, double smallDetail)
+    // True when the large image, shrunk to the small one's size, gives it back: what any
+    // enlargement does, and the first half of isEnlargement.
+    static bool shrinksTo(const QImage& shrunk, const QImage& small, double smallDetail)
     {
-        const QImage shrunk = large.scaled(small.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        if (smallDetail <= kMinDetail || meanDifference(shrunk, small) > std::max(kShrunkMatches, smallDetail / 2))
+        return smallDetail > kMinDetail && meanDifference(shrunk, small) <= std::max(kShrunkMatches, smallDetail / 2);
+    }
+
+    // shrunk: the large image shrunk to the small one's size (Shrunk::converted).
+    static bool isEnlargement(const QImage& large, const QImage& shrunk, const QImage& small, double smallDetail)
+    {
+        if (!shrinksTo(shrunk, small, smallDetail))
             return false;
         // A nearest-neighbour enlargement keeps hard block edges, which no smooth filter
         // gives back; it is found by its blocks instead.
@@ -782,18 +860,25 @@ FileReport checkFile(const QString& path)
             report.icons.append(none);
         }
         // A library holds hundreds of groups, each decoded and judged on its own: one
-        // task a group, on every core, each writing only its own slot.
+        // task a group, on every core, each writing only its own slot.  The tasks go to
+        // the program's one pool, which files checked side by side share; they never
+        // wait on anything, so a file's wait for its own groups always ends.
         const qsizetype first = report.icons.size();
         report.icons.resize(first + set.groups.size());
-        QThreadPool pool;
+        // Shared with the tasks: the last one may still be inside release() when the
+        // wait below returns.
+        const auto done = std::make_shared<QSemaphore>();
         for (qsizetype i = 0; i < set.groups.size(); ++i) {
             Icon* icon = &report.icons[first + i];
             icon->group = i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
             const QByteArray* group = &set.groups.at(i);
             const QMap<quint16, QByteArray>* icons = &set.icons;
-            pool.start([icon, group, icons] { icon->findings = checkGroup(*group, *icons); });
+            QThreadPool::globalInstance()->start([icon, group, icons, done] {
+                icon->findings = checkGroup(*group, *icons);
+                done->release();
+            });
         }
-        pool.waitForDone();
+        done->acquire(int(set.groups.size()));
         return report;
     }
     if (file.size() > IconListing::kMaxIcoFileBytes) {

@@ -1,6 +1,5 @@
 #include "peresourcereader.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QSet>
 #include <QtDebug>
@@ -21,7 +20,6 @@ constexpr qint64 kDirectoryEntrySize = 8;
 constexpr qint64 kDataEntrySize = 16;
 constexpr quint32 kHighBit = 0x80000000u;
 constexpr int kResourceDataDirectory = 2;
-constexpr qint64 kInMemoryFileBytes = qint64(128) << 20;
 
 // The optional header's fixed layouts: bytes of the standard 16-directory header, the
 // offset of NumberOfRvaAndSizes and the offset of the resource directory's RVA.
@@ -227,24 +225,12 @@ bool readIconResources(const QString& path, IconResourceSet& result)
 {
     result = IconResourceSet();
     QFile file(path);
-    // The walk makes thousands of small reads far apart (a directory, a data entry, a
-    // payload): a read buffer would fetch a block around each of them for nothing, and
-    // on the file itself each costs a seek and a read.
+    // Unbuffered: BoundedDevice keeps the blocks the walk's small reads need, and reads
+    // every payload of some size straight into its own buffer, never the whole file (the
+    // code and data of a large library are megabytes read and paged in for nothing).
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         qCritical().nospace().noquote() << "Error: Could not open file '" << path << "'";
         return false;
-    }
-    // An ordinary library is read whole in one go and walked in memory; only a very
-    // large file is walked on disk.
-    if (file.size() <= kInMemoryFileBytes) {
-        QByteArray bytes = file.readAll();
-        if (bytes.size() == file.size()) {
-            file.close();
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::ReadOnly);
-            return readIconResources(buffer, result);
-        }
-        file.seek(0);
     }
     return readIconResources(file, result);
 }
