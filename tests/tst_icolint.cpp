@@ -93,6 +93,7 @@ private slots:
     void peerIcons();
     void libraryGroups_data();
     void libraryGroups();
+    void repeatedImagesJudgedAlike();
     void wineLibraries();
     void hostileFields_data();
     void hostileFields();
@@ -322,6 +323,40 @@ void TestIcoLint::libraryGroups()
     QCOMPARE(report.icons.first().group, QString("APP"));
     QCOMPARE(rulesOf(report.icons.first().findings, IcoLint::Severity::Error), errors);
     QCOMPARE(run(kCli, {"lint", path}).exitCode, errors.isEmpty() ? 0 : 1);
+}
+
+// Libraries repeat images under many IDs and groups; each group is judged as if alone.
+void TestIcoLint::repeatedImagesJudgedAlike()
+{
+    QImage picture;
+    QVERIFY(picture.load(QDir(m_inputs).filePath("photo.jpg")));
+    const QImage small = IcoEncoder::fitToSquare(picture, 32);
+    const QByteArray dib16 = IcoEncoder::encodeDib(IcoEncoder::fitToSquare(picture, 16));
+    const QByteArray dib32 = IcoEncoder::encodeDib(small);
+    const QByteArray enlarged = TestIcons::pngPayload(small.scaled(256, 256, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    const QByteArray drawn = TestIcons::pngPayload(IcoEncoder::fitToSquare(picture, 256));
+    PeWriter pe;
+    const QList<QByteArray> payloads{dib16, dib32, enlarged, dib16, dib32, enlarged, drawn};
+    for (int i = 0; i < payloads.size(); ++i)
+        pe.addIcon(quint16(i + 1), payloads.at(i));
+    const auto group = [&](QList<quint16> ids) {
+        QList<PeWriter::GroupEntry> entries;
+        for (quint16 id : ids) {
+            const int side = id == 1 || id == 4 ? 16 : id == 2 || id == 5 ? 32 : 0;
+            entries.append({quint8(side), quint8(side), 32, quint32(payloads.at(id - 1).size()), id});
+        }
+        return PeWriter::groupPayload(entries);
+    };
+    pe.addGroup(PeWriter::Name::fromId(1), group({1, 2, 3}));
+    pe.addGroup(PeWriter::Name::fromId(2), group({4, 5, 6}));  // the same images, other IDs
+    pe.addGroup(PeWriter::Name::fromId(3), group({1, 2, 7}));
+    const QString path = m_dir.filePath("repeated.dll");
+    writeFile(path, pe.build());
+    const IcoLint::FileReport report = IcoLint::checkFile(path);
+    QCOMPARE(report.icons.size(), 3);
+    const QList<QStringList> upscaled{{"upscaled@3"}, {"upscaled@3"}, {}};
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(rulesOf(report.icons.at(i).findings, IcoLint::Severity::Warning).filter("upscaled"), upscaled.at(i));
 }
 
 // Wine's libraries all draw under wine: lint finds no error in any of their groups, and

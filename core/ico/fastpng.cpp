@@ -39,6 +39,9 @@ constexpr quint8 kRgba = 6;
 // does not (transparency, colour profiles, text, resolution, offsets, Exif, animation).
 constexpr const char* kChunksForQt[] = {"tRNS", "sRGB", "iCCP", "sBIT", "tEXt", "zTXt", "iTXt",
                                         "pHYs", "oFFs", "eXIf", "acTL", "fcTL", "fdAT"};
+// Of those, the ones that only attach something to the image (a colour space, text,
+// resolution, an offset, Exif): Qt's pixels are the same with or without them.
+constexpr const char* kMetadataChunks[] = {"sRGB", "iCCP", "tEXt", "zTXt", "iTXt", "pHYs", "oFFs", "eXIf"};
 
 bool isType(const ByteReader& chunkType, const char* type)
 {
@@ -56,8 +59,14 @@ bool isValidType(const ByteReader& chunkType)
     return true;
 }
 
-bool mustGoToQt(const ByteReader& chunkType)
+bool mustGoToQt(const ByteReader& chunkType, Metadata metadata)
 {
+    if (metadata == Metadata::Ignored) {
+        for (const char* type : kMetadataChunks) {
+            if (isType(chunkType, type))
+                return false;
+        }
+    }
     // a critical chunk other than IHDR, IDAT and IEND (PLTE among them)
     if (!(chunkType.byteAt(0) & 0x20))
         return true;
@@ -357,7 +366,7 @@ QColorSpace colourSpace(const ColourChunks& chunks)
 
 } // namespace
 
-QImage decode(const QByteArray& png)
+QImage decode(const QByteArray& png, Metadata metadata)
 {
     const ByteReader bytes(png);
     if (!bytes.startsWith(kSignature, kSignatureBytes))
@@ -429,7 +438,7 @@ QImage decode(const QByteArray& png)
                 if (slot || !data.isEmpty() || *length != (isType(type, "gAMA") ? 4u : 32u))
                     return QImage();
                 slot = body;
-            } else if (isType(type, "IHDR") || mustGoToQt(type)) {
+            } else if (isType(type, "IHDR") || mustGoToQt(type, metadata)) {
                 return QImage();
             }
         }

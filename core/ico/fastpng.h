@@ -20,6 +20,11 @@
 
 namespace FastPng {
 
-QImage decode(const QByteArray& png);
+enum class Metadata {
+    AsQt,     // a chunk that attaches metadata sends the file to Qt, which attaches it
+    Ignored,  // such chunks are skipped: the same pixels, without what they attach
+};
+
+QImage decode(const QByteArray& png, Metadata metadata = Metadata::AsQt);
 
 } // namespace FastPng

@@ -1,7 +1,9 @@
 #include "icolint.h"
 
 #include <QFile>
+#include <QHash>
 #include <QImage>
+#include <QMutex>
 #include <QSemaphore>
 #include <QThreadPool>
 
@@ -134,10 +136,35 @@ struct Item
     double detail = -1;          // see Checker::detail, once needed
 };
 
+// What the groups of one library share: a library repeats the same image under many
+// RT_ICON IDs (wine's shell32.dll holds 1,840 images, 420 of them distinct), and groups
+// of the same images get the same verdicts.  Keyed by the images' bytes, so an equal
+// payload is decoded and judged once, whichever group meets it first.
+struct LibraryMemo
+{
+    QMutex mutex;
+    QHash<QByteArray, QImage> images;  // decoded, premultiplied; null when it does not decode
+    // The square images of a group (their bytes, smallest first) -> each enlargement
+    // found, as (large, small) indices into that list.
+    QHash<QList<QByteArray>, QList<QPair<int, int>>> upscaled;
+};
+
+// The bytes of an item's data, without a copy: they outlive the check.
+QByteArray payloadOf(const Item& item)
+{
+    return QByteArray::fromRawData(item.data->data(), qsizetype(item.data->size()));
+}
+
 class Checker
 {
 public:
+    explicit Checker(LibraryMemo* memo = nullptr)
+        : memo(memo)
+    {
+    }
+
     QList<Finding> findings;
+    LibraryMemo* memo;
 
     void add(const char* rule, int entry, const QString& text)
     {
@@ -432,16 +459,29 @@ public:
         if (item.decoded)
             return;
         item.decoded = true;
-        const ByteReader& data = *item.data;
-        // A view, not a copy: the bytes outlive the check.
-        const QByteArray bytes = QByteArray::fromRawData(data.data(), qsizetype(data.size()));
-        QImage image = item.kind == Kind::Png
-            ? IconDecoder::decodePng(bytes)
-            : decodeModuleDib(bytes, 0, 0);  // at the bitmap's own size, whatever the directory says
-        // In place: the decoded pixels are not needed as they were.
-        if (!image.isNull())
-            item.image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        else if (item.kind == Kind::Png)
+        const QByteArray bytes = payloadOf(item);
+        bool known = false;
+        if (memo) {
+            const QMutexLocker lock(&memo->mutex);
+            const auto found = memo->images.constFind(bytes);
+            known = found != memo->images.constEnd();
+            if (known)
+                item.image = *found;
+        }
+        if (!known) {
+            QImage image = item.kind == Kind::Png
+                ? IconDecoder::decodePng(bytes, FastPng::Metadata::Ignored)  // only the pixels are judged
+                : decodeModuleDib(bytes, 0, 0);  // at the bitmap's own size, whatever the directory says
+            // In place: the decoded pixels are not needed as they were.
+            if (!image.isNull())
+                item.image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            if (memo) {
+                // Two groups may have decoded it at once: the same image either way.
+                const QMutexLocker lock(&memo->mutex);
+                memo->images.insert(bytes, item.image);
+            }
+        }
+        if (item.image.isNull() && item.kind == Kind::Png)
             add("bad-image", item.number, QStringLiteral("the PNG data does not decode"));
     }
 
@@ -521,8 +561,29 @@ public:
         }
         if (bySide.size() < 2)
             return;
+        const QList<Item*> sides = bySide.values();
+        QList<QByteArray> key;
+        if (memo) {
+            for (const Item* item : sides)
+                key.append(payloadOf(*item));
+            QList<QPair<int, int>> known;
+            bool found = false;
+            {
+                const QMutexLocker lock(&memo->mutex);
+                const auto it = memo->upscaled.constFind(key);
+                found = it != memo->upscaled.constEnd();
+                if (found)
+                    known = *it;
+            }
+            if (found) {
+                for (const auto& [large, small] : std::as_const(known))
+                    addUpscaled(*sides.at(large), *sides.at(small));
+                return;
+            }
+        }
+        QList<QPair<int, int>> enlargements;
         QList<Item*> squares;
-        for (Item* item : std::as_const(bySide)) {
+        for (Item* item : sides) {
             decode(*item);
             if (!item->image.isNull())
                 squares.append(item);
@@ -570,12 +631,22 @@ public:
                 if (small.detail < 0)
                     small.detail = detail(small.image);
                 if (isEnlargement(large.image, shrunkTo(int(small.width)).converted, small.image, small.detail)) {
-                    add("upscaled", large.number,
-                        QStringLiteral("blurry: upscaled from %1x%1 (entry %2)").arg(small.width).arg(small.number));
+                    addUpscaled(large, small);
+                    enlargements.append({int(sides.indexOf(&large)), int(sides.indexOf(&small))});
                     break;
                 }
             }
         }
+        if (memo) {
+            const QMutexLocker lock(&memo->mutex);
+            memo->upscaled.insert(key, enlargements);
+        }
+    }
+
+    void addUpscaled(const Item& large, const Item& small)
+    {
+        add("upscaled", large.number,
+            QStringLiteral("blurry: upscaled from %1x%1 (entry %2)").arg(small.width).arg(small.number));
     }
 
     // An image shrunk to a square side, as Qt's smooth scaling gives it and in the
@@ -809,9 +880,11 @@ QList<Finding> checkIcoBytes(const QByteArray& bytes)
     return checker.findings;
 }
 
-QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArray>& icons)
+namespace {
+
+QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArray>& icons, LibraryMemo* memo)
 {
-    Checker checker;
+    Checker checker(memo);
     const ByteReader directory(group);
     qint64 count = 0;
     if (!checker.checkHeader(directory, IcoLayout::kGroupEntryBytes, "group", count))
@@ -835,6 +908,13 @@ QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArra
     }
     checker.checkItems(items);
     return checker.findings;
+}
+
+} // namespace
+
+QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArray>& icons)
+{
+    return checkGroup(group, icons, nullptr);
 }
 
 FileReport checkFile(const QString& path)
@@ -868,13 +948,14 @@ FileReport checkFile(const QString& path)
         // Shared with the tasks: the last one may still be inside release() when the
         // wait below returns.
         const auto done = std::make_shared<QSemaphore>();
+        LibraryMemo memo;
         for (qsizetype i = 0; i < set.groups.size(); ++i) {
             Icon* icon = &report.icons[first + i];
             icon->group = i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
             const QByteArray* group = &set.groups.at(i);
             const QMap<quint16, QByteArray>* icons = &set.icons;
-            QThreadPool::globalInstance()->start([icon, group, icons, done] {
-                icon->findings = checkGroup(*group, *icons);
+            QThreadPool::globalInstance()->start([icon, group, icons, done, memo = &memo] {
+                icon->findings = checkGroup(*group, *icons, memo);
                 done->release();
             });
         }

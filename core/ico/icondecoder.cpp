@@ -113,9 +113,9 @@ bool isPngPayload(const QByteArray& payload)
     return ByteReader(payload).startsWith(kPngSignature, kPngSignatureBytes);
 }
 
-QImage decodePng(const QByteArray& payload)
+QImage decodePng(const QByteArray& payload, FastPng::Metadata metadata)
 {
-    QImage image = FastPng::decode(payload);
+    QImage image = FastPng::decode(payload, metadata);
     if (image.isNull())
         image.loadFromData(payload, "PNG");
     return image;

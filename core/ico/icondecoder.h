@@ -19,6 +19,8 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "fastpng.h"
+
 #include "icongrouprecord.h"
 
 namespace IconDecoder {
@@ -45,8 +47,9 @@ QImage decodeModuleDib(const QByteArray& payload, int entryWidth, int entryHeigh
 bool isPngPayload(const QByteArray& payload);
 
 // A PNG payload as Qt's reader decodes it (the quick road of fastpng.h where it applies);
-// null when it does not decode.
-QImage decodePng(const QByteArray& payload);
+// null when it does not decode.  With Metadata::Ignored the pixels are the same, but a
+// chunk that only attaches metadata no longer sends the file to Qt's slower reader.
+QImage decodePng(const QByteArray& payload, FastPng::Metadata metadata = FastPng::Metadata::AsQt);
 
 } // namespace IconDecoder
 
