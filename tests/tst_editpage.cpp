@@ -25,6 +25,7 @@
 #include "editor/glyphorawidget.h"
 #include "editor/kvcolorwidget.h"
 #include "modalwatch.h"
+#include "requirechild.h"
 
 namespace {
 // Starts row drags as a mouse drag on a row does, through the view's own startDrag.
@@ -79,10 +80,7 @@ private:
     template <typename T>
     T* child(const char* name) const
     {
-        T* w = form->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no child %s", name);
-        return w;
+        return requireChild<T>(form, name);
     }
     void newForm();
     void enterEditWithObjects(int count);

@@ -20,6 +20,7 @@
 #include "dragdrop.h"
 #include "editor/glyphorawidget.h"
 #include "modalwatch.h"
+#include "requirechild.h"
 #include "render/composition.h"
 #include "render/compositiondocument.h"
 #include "render/iconrenderer.h"
@@ -42,10 +43,7 @@ private:
     template <typename T>
     T* child(const char* name) const
     {
-        T* w = form->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no child %s", name);
-        return w;
+        return requireChild<T>(form, name);
     }
     GlyphoraWidget* canvas() const { return child<GlyphoraWidget>("widget"); }
     QUndoStack* stack() const { return form->composition()->undoStack(); }

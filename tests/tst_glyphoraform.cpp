@@ -25,6 +25,7 @@
 #include "editor/glyphorawidget.h"
 #include "kvglobal.h"
 #include "modalwatch.h"
+#include "requirechild.h"
 
 // The Create tab's source page and direct road, driven as a user would: pictures dropped
 // on the frame as real drags, buttons clicked, the file dialogs and the message box
@@ -90,10 +91,7 @@ private:
     template <typename T>
     T* child(const char* name) const
     {
-        T* w = form->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no child %s", name);
-        return w;
+        return requireChild<T>(form, name);
     }
 };
 
