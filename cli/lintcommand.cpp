@@ -1,6 +1,7 @@
 // glyphora-cli lint FILE... [--json]: checks .ico files and the icon groups of .exe/.dll
 // files against what the Windows icon loader and shell need, one line per finding.
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -74,6 +75,9 @@ int runLint(const QStringList& args)
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
 #endif
+    // Lint decodes PNG (Qt's own reader, for the files its quick road leaves) and bitmaps
+    // (its own): Qt's image plugins, which the first PNG would load all of, are not needed.
+    QCoreApplication::setLibraryPaths({});
     // The files are checked side by side, a few at a time (the small ones take little
     // more than their reading), and reported in the order given, each once it and those
     // before it are done.
