@@ -136,14 +136,19 @@ struct Item
     double detail = -1;          // see Checker::detail, once needed
 };
 
+// What decoding a 32-bit PNG told the alpha rule.
+enum class PngAlpha { Shown, Transparent, Undecodable };
+
 // What the groups of one library share: a library repeats the same image under many
 // RT_ICON IDs (wine's shell32.dll holds 1,840 images, 420 of them distinct), and groups
 // of the same images get the same verdicts.  Keyed by the images' bytes, so an equal
-// payload is decoded and judged once, whichever group meets it first.
+// payload is judged once, whichever group meets it first.  Verdicts rather than images:
+// each group's images are freed before the next takes memory, where keeping them all
+// costs more in fresh pages than decoding the few that are met again.
 struct LibraryMemo
 {
     QMutex mutex;
-    QHash<QByteArray, QImage> images;  // decoded, premultiplied; null when it does not decode
+    QHash<QByteArray, PngAlpha> pngAlpha;
     // The square images of a group (their bytes, smallest first) -> each enlargement
     // found, as (large, small) indices into that list.
     QHash<QList<QByteArray>, QList<QPair<int, int>>> upscaled;
@@ -439,19 +444,53 @@ public:
                                         "rows as a solid square through an AND mask that hides nothing"));
             return;
         }
-        decode(item);
-        if (item.image.isNull() || !item.image.hasAlphaChannel())
-            return;
-        for (int y = 0; y < item.image.height(); ++y) {
-            const QRgb* line = reinterpret_cast<const QRgb*>(item.image.constScanLine(y));
-            for (int x = 0; x < item.image.width(); ++x) {
-                if (qAlpha(line[x]))
-                    return;
+        std::optional<PngAlpha> alpha;
+        if (memo) {
+            const QMutexLocker lock(&memo->mutex);
+            const auto found = memo->pngAlpha.constFind(payloadOf(item));
+            if (found != memo->pngAlpha.constEnd())
+                alpha = *found;
+        }
+        if (alpha) {
+            // Judged in another group: the same findings, without decoding it again.
+            if (*alpha == PngAlpha::Undecodable) {
+                item.decoded = true;
+                addUndecodable(item);
+            }
+        } else {
+            decode(item);
+            alpha = pngAlpha(item.image);
+            if (memo) {
+                const QMutexLocker lock(&memo->mutex);
+                memo->pngAlpha.insert(payloadOf(item), *alpha);
             }
         }
-        add("transparent", item.number,
-            QStringLiteral("alpha is 0 in every pixel, so Windows ignores the alpha and shows a solid square "
-                           "instead of nothing"));
+        if (*alpha == PngAlpha::Transparent) {
+            add("transparent", item.number,
+                QStringLiteral("alpha is 0 in every pixel, so Windows ignores the alpha and shows a solid square "
+                               "instead of nothing"));
+        }
+    }
+
+    static PngAlpha pngAlpha(const QImage& image)
+    {
+        if (image.isNull())
+            return PngAlpha::Undecodable;
+        if (!image.hasAlphaChannel())
+            return PngAlpha::Shown;
+        for (int y = 0; y < image.height(); ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(line[x]))
+                    return PngAlpha::Shown;
+            }
+        }
+        return PngAlpha::Transparent;
+    }
+
+    void addUndecodable(const Item& item)
+    {
+        add("bad-image", item.number, QStringLiteral("the PNG data does not decode"));
     }
 
     void decode(Item& item)
@@ -460,29 +499,14 @@ public:
             return;
         item.decoded = true;
         const QByteArray bytes = payloadOf(item);
-        bool known = false;
-        if (memo) {
-            const QMutexLocker lock(&memo->mutex);
-            const auto found = memo->images.constFind(bytes);
-            known = found != memo->images.constEnd();
-            if (known)
-                item.image = *found;
-        }
-        if (!known) {
-            QImage image = item.kind == Kind::Png
-                ? IconDecoder::decodePng(bytes, FastPng::Metadata::Ignored)  // only the pixels are judged
-                : decodeModuleDib(bytes, 0, 0);  // at the bitmap's own size, whatever the directory says
-            // In place: the decoded pixels are not needed as they were.
-            if (!image.isNull())
-                item.image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-            if (memo) {
-                // Two groups may have decoded it at once: the same image either way.
-                const QMutexLocker lock(&memo->mutex);
-                memo->images.insert(bytes, item.image);
-            }
-        }
-        if (item.image.isNull() && item.kind == Kind::Png)
-            add("bad-image", item.number, QStringLiteral("the PNG data does not decode"));
+        QImage image = item.kind == Kind::Png
+            ? IconDecoder::decodePng(bytes, FastPng::Metadata::Ignored)  // only the pixels are judged
+            : decodeModuleDib(bytes, 0, 0);  // at the bitmap's own size, whatever the directory says
+        // In place: the decoded pixels are not needed as they were.
+        if (!image.isNull())
+            item.image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        else if (item.kind == Kind::Png)
+            addUndecodable(item);
     }
 
     void checkSet(QList<Item>& items)
