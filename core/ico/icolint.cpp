@@ -145,13 +145,34 @@ enum class PngAlpha { Shown, Transparent, Undecodable };
 // payload is judged once, whichever group meets it first.  Verdicts rather than images:
 // each group's images are freed before the next takes memory, where keeping them all
 // costs more in fresh pages than decoding the few that are met again.
+// An image's bytes as a key: hashed by their length and a few samples (hashing every
+// byte of every payload costs more than the lookups save), compared whole.
+struct PayloadKey
+{
+    QByteArray bytes;
+    bool operator==(const PayloadKey& other) const { return bytes == other.bytes; }
+};
+
+size_t qHash(const PayloadKey& key, size_t seed = 0)
+{
+    constexpr qsizetype kSample = 16;
+    const QByteArray& bytes = key.bytes;
+    const qsizetype size = bytes.size();
+    size_t hash = ::qHash(size, seed);
+    for (const qsizetype at : {qsizetype(0), size / 3, size / 2, size * 2 / 3, size - kSample}) {
+        if (at >= 0 && at + kSample <= size)
+            hash = ::qHashMulti(hash, QByteArrayView(bytes.constData() + at, kSample));
+    }
+    return hash;
+}
+
 struct LibraryMemo
 {
     QMutex mutex;
-    QHash<QByteArray, PngAlpha> pngAlpha;
+    QHash<PayloadKey, PngAlpha> pngAlpha;
     // The square images of a group (their bytes, smallest first) -> each enlargement
     // found, as (large, small) indices into that list.
-    QHash<QList<QByteArray>, QList<QPair<int, int>>> upscaled;
+    QHash<QList<PayloadKey>, QList<QPair<int, int>>> upscaled;
 };
 
 // The bytes of an item's data, without a copy: they outlive the check.
@@ -447,7 +468,7 @@ public:
         std::optional<PngAlpha> alpha;
         if (memo) {
             const QMutexLocker lock(&memo->mutex);
-            const auto found = memo->pngAlpha.constFind(payloadOf(item));
+            const auto found = memo->pngAlpha.constFind(PayloadKey{payloadOf(item)});
             if (found != memo->pngAlpha.constEnd())
                 alpha = *found;
         }
@@ -462,7 +483,7 @@ public:
             alpha = pngAlpha(item.image);
             if (memo) {
                 const QMutexLocker lock(&memo->mutex);
-                memo->pngAlpha.insert(payloadOf(item), *alpha);
+                memo->pngAlpha.insert(PayloadKey{payloadOf(item)}, *alpha);
             }
         }
         if (*alpha == PngAlpha::Transparent) {
@@ -586,10 +607,10 @@ public:
         if (bySide.size() < 2)
             return;
         const QList<Item*> sides = bySide.values();
-        QList<QByteArray> key;
+        QList<PayloadKey> key;
         if (memo) {
             for (const Item* item : sides)
-                key.append(payloadOf(*item));
+                key.append(PayloadKey{payloadOf(*item)});
             QList<QPair<int, int>> known;
             bool found = false;
             {
