@@ -462,7 +462,6 @@ void TestCliBatch::sizeSets()
 }
 
 // An SVG is drawn afresh at each size of --sizes dpi: no entry is the 32-pixel one scaled.
-// The compose --png-dir files of the same set are checked for their sizes alone.
 void TestCliBatch::dpiDrawnAtOwnSize()
 {
     const QString ico = file("fine-dpi.ico");
@@ -495,11 +494,6 @@ void TestCliBatch::dpiDrawnAtOwnSize()
         const double perPixel = double(difference) / (qint64(it.key()) * it.key());
         QVERIFY2(perPixel > 1, qPrintable(QStringLiteral("%1: %2 per pixel").arg(it.key()).arg(perPixel)));
     }
-
-    const QString pngs = file("dpi-pngs");
-    QCOMPARE(run(kCli, {"-q", "compose", file("doc.glyphora"), "--png-dir", pngs, "--sizes", "dpi"}).exitCode, 0);
-    QCOMPARE(QDir(pngs).entryList(QDir::Files).size(), 14);
-    QCOMPARE(QImage(QDir(pngs).filePath("30x30.png")).size(), QSize(30, 30));
 }
 
 // The same inputs and options give the same bytes, for every kind of file the program

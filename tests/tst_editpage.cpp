@@ -70,8 +70,6 @@ private Q_SLOTS:
     void pngFolderCancelled();
     void pngReplaceAskedOnce_data();
     void pngReplaceAskedOnce();
-    void pngWriteFailureNamed();
-    void dialogsDeletedWhenClosed();
     void storedSizeListComesBack();
     void sizeDialogEdits();
     void shortcutsBoxShowsWholeTexts();
@@ -565,66 +563,6 @@ void TestEditPage::pngReplaceAskedOnce()
         QCOMPARE(bytes("32x32.png"), old32);
         QVERIFY(!QFileInfo::exists(QDir(folder).filePath("256x256.png")));
     }
-}
-
-// 48x48.png is a folder: it cannot be written (not even by root).  The other sizes are,
-// and one warning afterwards names the one that was not; no success box.
-void TestEditPage::pngWriteFailureNamed()
-{
-    enterEditWithObjects(1);
-    const QString folder = file("png-blocked");
-    QVERIFY(QDir().mkpath(folder + "/48x48.png"));
-
-    QString text, details;
-    int warnings = 0, successes = 0;
-    chooseFolderNext(folder);
-    whenModal<QMessageBox>(form, [&](QMessageBox* question) {
-        whenModal<QMessageBox>(form, [&](QMessageBox* box) {
-            text = box->text();
-            details = box->informativeText();
-            (box->icon() == QMessageBox::Warning ? warnings : successes)++;
-            whenModal<QMessageBox>(form, [&](QMessageBox*) { ++successes; });
-        });
-        question->button(QMessageBox::Yes)->click();
-    });
-    QVERIFY(QMetaObject::invokeMethod(form, "on_exportImages", Q_ARG(QList<int>, (QList<int>{16, 48, 256}))));
-    QTest::qWait(300);
-
-    QCOMPARE(warnings, 1);
-    QCOMPARE(successes, 0);
-    QCOMPARE(text, QStringLiteral("1 of 3 PNG files could not be written."));
-    QVERIFY2(details.contains(QDir::toNativeSeparators(folder + "/48x48.png")), qPrintable(details));
-    QVERIFY(!details.contains("16x16"));
-    QCOMPARE(QImage(folder + "/16x16.png").size(), QSize(16, 16));
-    QCOMPARE(QImage(folder + "/256x256.png").size(), QSize(256, 256));
-}
-
-// Closed by the window's close (the frame's button), not by their own buttons.
-void TestEditPage::dialogsDeletedWhenClosed()
-{
-    enterEditWithObjects(1);
-    QPointer<QDialog> help, sizes;
-    int shown = 0;
-    whenModal<GlyphoraHelpDialog>(form, [&](GlyphoraHelpDialog* dialog) {
-        ++shown;
-        help = dialog;
-        dialog->close();
-    });
-    QTest::mouseClick(child<QPushButton>("helpButton"), Qt::LeftButton);
-    QVERIFY(shown == 1);
-    QTRY_VERIFY(help.isNull());
-    QVERIFY(form->findChildren<GlyphoraHelpDialog*>().isEmpty());
-
-    child<QComboBox>("outputComboBox")->setCurrentIndex(1);
-    whenModal<ExportPNGDialog>(form, [&](ExportPNGDialog* dialog) {
-        ++shown;
-        sizes = dialog;
-        dialog->close();
-    });
-    QTest::mouseClick(child<QPushButton>("goButton"), Qt::LeftButton);
-    QVERIFY(shown == 2);
-    QTRY_VERIFY(sizes.isNull());
-    QVERIFY(form->findChildren<ExportPNGDialog*>().isEmpty());
 }
 
 void TestEditPage::storedSizeListComesBack()
