@@ -3,14 +3,10 @@
 #include <QLibrary>
 #include <QtDebug>
 
-#include <algorithm>
-
 // glib names a struct member `signals`; keep Qt's keywords away from its headers.
 #undef signals
 #include <cairo.h>
 #include <librsvg/rsvg.h>
-
-#include "bytes/imagealloc.h"
 
 namespace {
 
@@ -189,29 +185,18 @@ QSizeF SvgDocument::size() const
     return d ? d->size : QSizeF();
 }
 
-bool SvgDocument::render(int width, int height, QImage& out) const
+bool SvgDocument::draw(QImage& canvas, const QRectF& target) const
 {
-    if (!d)
-        return false;
     // Cairo's ARGB32 is Qt's ARGB32_Premultiplied, byte for byte (native-endian words).
-    QImage canvas = imageAlloc(width, height, QImage::Format_ARGB32_Premultiplied, kMaxSide);
-    if (canvas.isNull())
-        return false;
-    canvas.fill(Qt::transparent);
-
-    cairo_surface_t* surface = svgLibrary().cairo_image_surface_create_for_data(canvas.bits(), CAIRO_FORMAT_ARGB32, width,
-                                                                   height, int(canvas.bytesPerLine()));
+    cairo_surface_t* surface = svgLibrary().cairo_image_surface_create_for_data(
+        canvas.bits(), CAIRO_FORMAT_ARGB32, canvas.width(), canvas.height(), int(canvas.bytesPerLine()));
     if (svgLibrary().cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         svgLibrary().cairo_surface_destroy(surface);
         return false;
     }
     cairo_t* cr = svgLibrary().cairo_create(surface);
-    // One factor for both axes, the largest at which the document fits: a drawing of
-    // other proportions than the raster keeps its shape, centred between transparent bars.
-    const double factor = std::min(width / d->size.width(), height / d->size.height());
-    svgLibrary().cairo_translate(cr, (width - d->size.width() * factor) / 2.0,
-                                 (height - d->size.height() * factor) / 2.0);
-    svgLibrary().cairo_scale(cr, factor, factor);
+    svgLibrary().cairo_translate(cr, target.x(), target.y());
+    svgLibrary().cairo_scale(cr, target.width() / d->size.width(), target.height() / d->size.height());
     const RsvgRectangle viewport{0.0, 0.0, d->size.width(), d->size.height()};
     GError* error = nullptr;
     const bool rendered = svgLibrary().rsvg_handle_render_document(d->handle, cr, &viewport, &error);
@@ -221,13 +206,5 @@ bool SvgDocument::render(int width, int height, QImage& out) const
     svgLibrary().cairo_destroy(cr);
     svgLibrary().cairo_surface_flush(surface);
     svgLibrary().cairo_surface_destroy(surface);
-    if (!rendered || !cairoOk)
-        return false;
-
-    // Straight alpha: a half-covered red edge stays red, it does not turn dark red.
-    QImage straight = canvas.convertToFormat(QImage::Format_RGBA8888);
-    if (straight.isNull())
-        return false;
-    out = straight;
-    return true;
+    return rendered && cairoOk;
 }

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 
@@ -52,6 +53,10 @@ public:
     static constexpr int kMaxSide = 16384;                   // per edge of the raster
 
 private:
+    // Draws the document into target (document units scaled to it) on canvas, a cleared
+    // premultiplied image; the one part each SVG library does its own way.
+    bool draw(QImage& canvas, const QRectF& target) const;
+
     struct Private;
     std::unique_ptr<Private> d;
 };

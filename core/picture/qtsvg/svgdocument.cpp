@@ -7,10 +7,6 @@
 #include <QXmlStreamReader>
 #include <QtDebug>
 
-#include <algorithm>
-
-#include "bytes/imagealloc.h"
-
 namespace {
 
 // The size used when a document states neither a size nor a viewBox, as with librsvg.
@@ -122,32 +118,12 @@ QSizeF SvgDocument::size() const
     return d ? d->size : QSizeF();
 }
 
-bool SvgDocument::render(int width, int height, QImage& out) const
+bool SvgDocument::draw(QImage& canvas, const QRectF& target) const
 {
-    if (!d)
+    QPainter painter(&canvas);
+    if (!painter.isActive())
         return false;
-    QImage canvas = imageAlloc(width, height, QImage::Format_ARGB32_Premultiplied, kMaxSide);
-    if (canvas.isNull())
-        return false;
-    canvas.fill(Qt::transparent);
-
-    // The largest size at which the document fits, centred between transparent bars.
-    const double factor = std::min(width / d->size.width(), height / d->size.height());
-    const QSizeF drawn = d->size * factor;
-    const QRectF target((width - drawn.width()) / 2.0, (height - drawn.height()) / 2.0, drawn.width(),
-                        drawn.height());
-    {
-        QPainter painter(&canvas);
-        if (!painter.isActive())
-            return false;
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-        d->renderer.render(&painter, target);
-    }
-
-    // Straight alpha, as librsvg's road gives it.
-    QImage straight = canvas.convertToFormat(QImage::Format_RGBA8888);
-    if (straight.isNull())
-        return false;
-    out = straight;
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    d->renderer.render(&painter, target);
     return true;
 }
