@@ -78,9 +78,9 @@ int runLint(const QStringList& args)
     // Lint decodes PNG (Qt's own reader, for the files its quick road leaves) and bitmaps
     // (its own): Qt's image plugins, which the first PNG would load all of, are not needed.
     QCoreApplication::setLibraryPaths({});
-    // The files are checked side by side, a few at a time (the small ones take little
-    // more than their reading), and reported in the order given, each once it and those
-    // before it are done.
+    // The files are checked side by side on the program's pool, which a library's groups
+    // share (the small files take little more than their reading), and reported in the
+    // order given, each once it and those before it are done.
     struct Checked
     {
         IcoLint::FileReport report;
@@ -88,11 +88,10 @@ int runLint(const QStringList& args)
         QSemaphore done;
     };
     std::vector<Checked> checked(size_t(files.size()));
-    QThreadPool filePool;
     for (qsizetype i = 0; i < files.size(); ++i) {
         Checked* slot = &checked[size_t(i)];
         const QString file = files.at(i);
-        filePool.start([slot, file] {
+        QThreadPool::globalInstance()->start([slot, file] {
             const QFileInfo info(file);
             if (!info.exists())
                 slot->failure = QStringLiteral("no such file");

@@ -1,6 +1,7 @@
 // The PE reader, the .ico writer and the decoder on files nobody here wrote: every PE
 // DLL and EXE that Debian's wine installs, checked against icoutils.
-// - group count: readIconResources against `wrestool -l -t14` for every file;
+// - group count: readIconResources against `wrestool -l -t14` for every file, and its
+//   payloads read as views of one shared read against those read one by one;
 // - .ico bytes: group i written by exportFileGroupsAsIco against `wrestool -x -t14` for
 //   the i-th group, which appends 6 + 14 * count bytes (the group directory) after the
 //   last image and is otherwise identical;
@@ -109,6 +110,10 @@ private Q_SLOTS:
             QVERIFY2(set.groups.size() == expected,
                      qPrintable(QStringLiteral("%1: %2 groups, wrestool lists %3")
                                     .arg(file).arg(set.groups.size()).arg(expected)));
+            IconResourceSet shared;
+            readIconResources(file, shared, PayloadStorage::Shared);
+            QVERIFY2(shared.icons == set.icons && shared.groups == set.groups && shared.groupNames == set.groupNames,
+                     qPrintable(file));
             withGroups += expected > 0;
             groups += int(expected);
         }

@@ -8,6 +8,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 
@@ -974,7 +975,7 @@ FileReport checkFile(const QString& path)
     if (magic == QByteArrayLiteral("MZ")) {
         file.close();
         IconResourceSet set;
-        if (!readIconResources(path, set)) {
+        if (!readIconResources(path, set, PayloadStorage::Shared)) {
             report.failure = QStringLiteral("not a readable executable or library");
             return report;
         }
@@ -984,27 +985,48 @@ FileReport checkFile(const QString& path)
                                   QStringLiteral("no icon group in the file")});
             report.icons.append(none);
         }
-        // A library holds hundreds of groups, each decoded and judged on its own: one
-        // task a group, on every core, each writing only its own slot.  The tasks go to
-        // the program's one pool, which files checked side by side share; they never
-        // wait on anything, so a file's wait for its own groups always ends.
+        // A library holds hundreds of groups, each decoded and judged on its own.  The
+        // thread checking the file takes them one at a time, and so does each thread of
+        // the program's pool that comes free meanwhile: files checked side by side share
+        // that pool, and no file's groups wait in its queue behind another file's.
         const qsizetype first = report.icons.size();
         report.icons.resize(first + set.groups.size());
-        // Shared with the tasks: the last one may still be inside release() when the
-        // wait below returns.
-        const auto done = std::make_shared<QSemaphore>();
-        LibraryMemo memo;
         for (qsizetype i = 0; i < set.groups.size(); ++i) {
-            Icon* icon = &report.icons[first + i];
-            icon->group = i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
-            const QByteArray* group = &set.groups.at(i);
-            const QMap<quint16, QByteArray>* icons = &set.icons;
-            QThreadPool::globalInstance()->start([icon, group, icons, done, memo = &memo] {
-                icon->findings = checkGroup(*group, *icons, memo);
-                done->release();
-            });
+            report.icons[first + i].group =
+                i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
         }
-        done->acquire(int(set.groups.size()));
+        LibraryMemo memo;
+        struct Groups
+        {
+            const IconResourceSet* set;
+            qsizetype count;
+            Icon* icons;
+            LibraryMemo* memo;
+            std::atomic<qsizetype> next{0};
+            QSemaphore done;
+
+            // Checks unclaimed groups until none is left.  What the pointers lead to
+            // lives until every claimed group is done, which checkFile waits for.
+            void work()
+            {
+                for (qsizetype i = next++; i < count; i = next++) {
+                    icons[i].findings = checkGroup(set->groups.at(i), set->icons, memo);
+                    done.release();
+                }
+            }
+        };
+        // Shared with the helpers: one may start, or still be inside release(), after
+        // the wait below returns.
+        const auto groups = std::make_shared<Groups>();
+        groups->set = &set;
+        groups->count = set.groups.size();
+        groups->icons = report.icons.data() + first;
+        groups->memo = &memo;
+        QThreadPool* pool = QThreadPool::globalInstance();
+        for (qsizetype helpers = 1; helpers < qMin(qsizetype(pool->maxThreadCount()), set.groups.size()); ++helpers)
+            pool->start([groups] { groups->work(); });
+        groups->work();
+        groups->done.acquire(int(set.groups.size()));
         return report;
     }
     if (file.size() > IconListing::kMaxIcoFileBytes) {

@@ -58,9 +58,9 @@ const char* severityName(Severity severity);
 QList<Finding> checkIcoBytes(const QByteArray& bytes);
 // One RT_GROUP_ICON payload with the file's RT_ICON payloads by ID.
 QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArray>& icons);
-// A file on disk: an .ico (by its header, whatever its name) or a PE file.  A library's
-// groups are checked on QThreadPool::globalInstance(), which this waits for: call it from
-// any thread but that pool's.
+// A file on disk: an .ico (by its header, whatever its name) or a PE file.  The calling
+// thread checks a library's groups, helped by any thread of QThreadPool::globalInstance()
+// that comes free; it may be one of that pool's own.
 FileReport checkFile(const QString& path);
 
 } // namespace IcoLint

@@ -17,6 +17,9 @@ struct IconResourceSet
     QList<QByteArray> groups;
     // The name of groups[i], kept for the module loader layer (listings do not use it).
     QList<IconResourceName> groupNames;
+    // Read with PayloadStorage::Shared: the stretch of the file the payloads above are
+    // views of, so they stay valid as long as this set or a copy of it.
+    QByteArray storage;
 
     bool isEmpty() const { return icons.isEmpty() && groups.isEmpty(); }
 };

@@ -49,6 +49,10 @@ qint64 payloadBudgetFor(qint64 fileSize)
     return 2 * fileSize;
 }
 
+// What a shared read may take beyond twice the payloads' own bytes, for the few small
+// resources between icons of a file with few icons.
+constexpr qint64 kSharedSlack = 256 * 1024;
+
 void logTruncated()
 {
     qCritical() << "Error: Not a valid PE file (truncated headers).";
@@ -145,30 +149,59 @@ private:
         const auto offset = mapRva(*rva, m_sections);
         if (!offset)
             return;
-        const qint64 size = *sizeField;
+        if (*offset > m_file.size())
+            return;
         // Cut at the end of the file, as a plain read there would be.
-        const qint64 available = qMin(size, m_file.size() - qMin(*offset, m_file.size()));
+        const qint64 available = qMin(qint64(*sizeField), m_file.size() - *offset);
         if (available > m_payloadBudget) {
             if (!m_payloadsCut)
                 qWarning() << "Warning: Resource payloads exceed the size of the file; skipping the rest.";
             m_payloadsCut = true;
             return;
         }
-        QByteArray payload;
-        if (!m_file.readClipped(*offset, size, payload))
-            return;
-        m_payloadBudget -= payload.size();
-
+        m_payloadBudget -= available;
         if (type == kRtIcon) {
             if (name.name & kHighBit)
                 return;
-            m_result.icons.insert(quint16(name.name & 0xFFFF), payload);
+            m_places.append({*offset, available, quint16(name.name & 0xFFFF), std::nullopt});
         } else {
-            m_result.groups.append(payload);
-            m_result.groupNames.append(resourceName(name.name));
+            m_places.append({*offset, available, 0, resourceName(name.name)});
         }
     }
 
+public:
+    // Reads the payloads the walk found, in the order it found them.
+    void readPayloads(PayloadStorage storage)
+    {
+        qint64 start = m_file.size(), end = 0, total = 0;
+        for (const Place& place : std::as_const(m_places)) {
+            start = qMin(start, place.offset);
+            end = qMax(end, place.offset + place.size);
+            total += place.size;
+        }
+        // One read of the stretch that holds them all, when little else lies between
+        // them (the icons of a library are most of its resource section): a read each
+        // costs a call to the system and fresh pages for every payload.
+        const bool shared = storage == PayloadStorage::Shared && end > start
+            && end - start <= 2 * total + kSharedSlack
+            && m_file.readExact(start, end - start, m_result.storage);
+        for (const Place& place : std::as_const(m_places)) {
+            QByteArray payload;
+            if (shared)
+                payload = QByteArray::fromRawData(m_result.storage.constData() + (place.offset - start),
+                                                  qsizetype(place.size));
+            else if (!m_file.readExact(place.offset, place.size, payload))
+                continue;
+            if (place.groupName) {
+                m_result.groups.append(payload);
+                m_result.groupNames.append(*place.groupName);
+            } else {
+                m_result.icons.insert(place.id, payload);
+            }
+        }
+    }
+
+private:
     IconResourceName resourceName(quint32 name)
     {
         if (!(name & kHighBit))
@@ -198,6 +231,15 @@ private:
     const qint64 m_root;
     const QList<Section>& m_sections;
     IconResourceSet& m_result;
+    // Where each payload lies, in walk order.
+    struct Place
+    {
+        qint64 offset;
+        qint64 size;
+        quint16 id;                                   // of an RT_ICON
+        std::optional<IconResourceName> groupName;    // of an RT_GROUP_ICON
+    };
+    QList<Place> m_places;
     QSet<quint32> m_visited;
     qint64 m_entryBudget;
     qint64 m_payloadBudget;
@@ -221,7 +263,7 @@ std::optional<qint64> mapRva(quint32 rva, const QList<Section>& sections)
     return std::nullopt;
 }
 
-bool readIconResources(const QString& path, IconResourceSet& result)
+bool readIconResources(const QString& path, IconResourceSet& result, PayloadStorage storage)
 {
     result = IconResourceSet();
     QFile file(path);
@@ -232,10 +274,10 @@ bool readIconResources(const QString& path, IconResourceSet& result)
         qCritical().nospace().noquote() << "Error: Could not open file '" << path << "'";
         return false;
     }
-    return readIconResources(file, result);
+    return readIconResources(file, result, storage);
 }
 
-bool readIconResources(QIODevice& device, IconResourceSet& result)
+bool readIconResources(QIODevice& device, IconResourceSet& result, PayloadStorage storage)
 {
     result = IconResourceSet();
     BoundedDevice file(device);
@@ -343,7 +385,9 @@ bool readIconResources(QIODevice& device, IconResourceSet& result)
         return false;
     }
 
-    ResourceWalk(file, *root, sections, result).run();
+    ResourceWalk walk(file, *root, sections, result);
+    walk.run();
+    walk.readPayloads(storage);
     return true;
 }
 

@@ -35,12 +35,20 @@ struct Section
 // Nothing when no section holds it or when the result is 0.
 std::optional<qint64> mapRva(quint32 rva, const QList<Section>& sections);
 
+enum class PayloadStorage {
+    Owned,   // each payload its own copy, which outlives the set
+    Shared,  // views into IconResourceSet::storage, valid while the set (or a copy) lives
+};
+
 // Reads the file at path.  False after a logged failure; an empty set is a success, as
 // for a PE file without a resource directory.
-bool readIconResources(const QString& path, IconResourceSet& result);
+bool readIconResources(const QString& path, IconResourceSet& result,
+                       PayloadStorage storage = PayloadStorage::Owned);
 // The same on an open, seekable device (a QFile, or a QBuffer in the fuzz targets).
-bool readIconResources(QIODevice& device, IconResourceSet& result);
+bool readIconResources(QIODevice& device, IconResourceSet& result,
+                       PayloadStorage storage = PayloadStorage::Owned);
 
 } // namespace PeResourceReader
 
+using PeResourceReader::PayloadStorage;
 using PeResourceReader::readIconResources;
