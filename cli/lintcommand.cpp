@@ -88,17 +88,18 @@ int runLint(const QStringList& args)
         QSemaphore done;
     };
     std::vector<Checked> checked(size_t(files.size()));
+    IcoLint::Session session;
     for (qsizetype i = 0; i < files.size(); ++i) {
         Checked* slot = &checked[size_t(i)];
         const QString file = files.at(i);
-        QThreadPool::globalInstance()->start([slot, file] {
+        QThreadPool::globalInstance()->start([slot, file, &session] {
             const QFileInfo info(file);
             if (!info.exists())
                 slot->failure = QStringLiteral("no such file");
             else if (!info.isFile())
                 slot->failure = QStringLiteral("not a file");
             else
-                slot->report = IcoLint::checkFile(file);
+                slot->report = session.checkFile(file);
             slot->done.release();
         });
     }

@@ -237,7 +237,8 @@ void TestIcoLint::repeatedImagesJudgedAlike()
 }
 
 // Wine's libraries all draw under wine: lint finds no error in any of their groups, and
-// names every group as wrestool does.
+// names every group as wrestool does.  Checked together (sharing threads and the
+// verdicts on the images they share), each gets the findings it gets alone.
 void TestIcoLint::wineLibraries()
 {
     QDir dir(QString::fromLatin1(kWineFolder));
@@ -253,6 +254,11 @@ void TestIcoLint::wineLibraries()
     const QJsonObject report = QJsonDocument::fromJson(linted.out).object();
     QCOMPARE(report.value("errors").toInt(), 0);
     QCOMPARE(report.value("files").toArray().size(), files.size());
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const Run alone = run(kCli, {"lint", "--json", files.at(i)});
+        QCOMPARE(QJsonDocument::fromJson(alone.out).object().value("files").toArray().first(),
+                 report.value("files").toArray().at(i));
+    }
     const QJsonArray notepad = report.value("files").toArray().at(files.indexOf(dir.filePath("notepad.exe"))).toObject().value("findings").toArray();
     QVERIFY(!notepad.isEmpty());
     QCOMPARE(notepad.first().toObject().value("group").toString(), QString("768"));

@@ -79,6 +79,8 @@ constexpr int kLargestShown = 256;
 // from an enlargement (a photo at 96 against 72 misses by about 3), and an enlargement
 // blurs too little to matter.
 constexpr double kMinEnlargement = 1.5;
+// What a session keeps of the libraries it met, for the verdicts it remembers.
+constexpr qint64 kMaxKeptBytes = qint64(64) << 20;
 
 const QList<Rule> kRules = {
     {"bad-header", Severity::Error, "The header's reserved field is not 0 or its type is not 1 (icon): the file is damaged, and readers that check the header (Pillow, icotool) refuse it."},
@@ -140,9 +142,10 @@ struct Item
 // What decoding a 32-bit PNG told the alpha rule.
 enum class PngAlpha { Shown, Transparent, Undecodable };
 
-// What the groups of one library share: a library repeats the same image under many
-// RT_ICON IDs (wine's shell32.dll holds 1,840 images, 420 of them distinct), and groups
-// of the same images get the same verdicts.  Keyed by the images' bytes, so an equal
+// What the groups of the libraries checked in one session share: a library repeats the
+// same image under many RT_ICON IDs (wine's shell32.dll holds 1,840 images, 420 of them
+// distinct), programs of one family carry the same icons, and groups of
+// the same images get the same verdicts.  Keyed by the images' bytes, so an equal
 // payload is judged once, whichever group meets it first.  Verdicts rather than images:
 // each group's images are freed before the next takes memory, where keeping them all
 // costs more in fresh pages than decoding the few that are met again.
@@ -174,6 +177,26 @@ struct LibraryMemo
     // The square images of a group (their bytes, smallest first) -> each enlargement
     // found, as (large, small) indices into that list.
     QHash<QList<PayloadKey>, QList<QPair<int, int>>> upscaled;
+    // The keys are views of the libraries' bytes, kept here for as long as the memo.
+    QList<IconResourceSet> kept;
+    qint64 keptBytes = 0;
+
+    // Keeps set for the memo's life; false when that would keep more than
+    // kMaxKeptBytes, and set is then judged with a memo of its own.
+    bool keep(const IconResourceSet& set)
+    {
+        qint64 bytes = set.storage.size();
+        if (set.storage.isEmpty()) {
+            for (const QByteArray& payload : set.icons)
+                bytes += payload.size();
+        }
+        const QMutexLocker lock(&mutex);
+        if (keptBytes + bytes > kMaxKeptBytes)
+            return false;
+        kept.append(set);
+        keptBytes += bytes;
+        return true;
+    }
 };
 
 // The bytes of an item's data, without a copy: they outlive the check.
@@ -963,7 +986,10 @@ QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArra
     return checkGroup(group, icons, nullptr);
 }
 
-FileReport checkFile(const QString& path)
+namespace {
+
+// With the memo of a session, or none: each library then has a memo of its own.
+FileReport checkFileWith(const QString& path, LibraryMemo* sessionMemo)
 {
     FileReport report;
     QFile file(path);
@@ -995,7 +1021,8 @@ FileReport checkFile(const QString& path)
             report.icons[first + i].group =
                 i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
         }
-        LibraryMemo memo;
+        LibraryMemo ownMemo;
+        LibraryMemo* memo = sessionMemo && sessionMemo->keep(set) ? sessionMemo : &ownMemo;
         struct Groups
         {
             const IconResourceSet* set;
@@ -1021,7 +1048,7 @@ FileReport checkFile(const QString& path)
         groups->set = &set;
         groups->count = set.groups.size();
         groups->icons = report.icons.data() + first;
-        groups->memo = &memo;
+        groups->memo = memo;
         QThreadPool* pool = QThreadPool::globalInstance();
         for (qsizetype helpers = 1; helpers < qMin(qsizetype(pool->maxThreadCount()), set.groups.size()); ++helpers)
             pool->start([groups] { groups->work(); });
@@ -1036,6 +1063,29 @@ FileReport checkFile(const QString& path)
     const QByteArray bytes = file.readAll();
     report.icons.append(Icon{QString(), checkIcoBytes(bytes)});
     return report;
+}
+
+} // namespace
+
+struct Session::Memo : LibraryMemo
+{
+};
+
+Session::Session()
+    : m_memo(std::make_unique<Memo>())
+{
+}
+
+Session::~Session() = default;
+
+FileReport Session::checkFile(const QString& path)
+{
+    return checkFileWith(path, m_memo.get());
+}
+
+FileReport checkFile(const QString& path)
+{
+    return checkFileWith(path, nullptr);
 }
 
 } // namespace IcoLint

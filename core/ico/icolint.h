@@ -15,6 +15,8 @@
 #include <QMap>
 #include <QString>
 
+#include <memory>
+
 namespace IcoLint {
 
 enum class Severity { Note, Warning, Error };
@@ -62,5 +64,22 @@ QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArra
 // thread checks a library's groups, helped by any thread of QThreadPool::globalInstance()
 // that comes free; it may be one of that pool's own.
 FileReport checkFile(const QString& path);
+
+// Checks files one after another or side by side, remembering its verdicts on the
+// images of the libraries it met: an image met again, in another group or another
+// library, is judged once.  For that it keeps those libraries' icon bytes while it
+// lives, up to 64 MiB, beyond which a library is judged as checkFile() alone would.
+// checkFile may be called from several threads at once.
+class Session
+{
+public:
+    Session();
+    ~Session();
+    FileReport checkFile(const QString& path);
+
+private:
+    struct Memo;
+    std::unique_ptr<Memo> m_memo;
+};
 
 } // namespace IcoLint
