@@ -225,6 +225,26 @@ private Q_SLOTS:
         QVERIFY(set.isEmpty());
     }
 
+    // Lint maps a library's icons; another program cutting the file short meanwhile makes
+    // the bytes past the cut read as zeros, where a read of the lost pages would raise
+    // SIGBUS and end the program.
+    void cutWhileMapped()
+    {
+        PeWriter pe;
+        const QByteArray image(100000, '\x5a');
+        pe.addIcon(1, image);
+        pe.addGroup(PeWriter::Name::fromId(1), PeWriter::groupPayload({{0, 0, 32, quint32(image.size()), 1}}));
+        const QString path = writeFile("cut.dll", pe.build());
+        IconResourceSet set;
+        QVERIFY(readIconResources(path, set, PayloadStorage::Shared));
+        QCOMPARE(set.icons.value(1), image);
+        QVERIFY(QFile::resize(path, 8192));
+        const QByteArray cut = set.icons.value(1);
+        QCOMPARE(cut.size(), image.size());
+        QCOMPARE(cut.count('\x5a') + cut.count('\0'), image.size());
+        QVERIFY(cut.count('\0') > image.size() - 8192);
+    }
+
     void missingFile()
     {
         const QString path = m_dir.filePath("nothing-here.dll");

@@ -1,7 +1,7 @@
 // The PE reader, the .ico writer and the decoder on files nobody here wrote: every PE
 // DLL and EXE that Debian's wine installs, checked against icoutils.
 // - group count: readIconResources against `wrestool -l -t14` for every file, and its
-//   payloads read as views of one shared read against those read one by one;
+//   payloads as views of the file mapped against those read one by one;
 // - .ico bytes: group i written by exportFileGroupsAsIco against `wrestool -x -t14` for
 //   the i-th group, which appends 6 + 14 * count bytes (the group directory) after the
 //   last image and is otherwise identical;

@@ -14,6 +14,7 @@ public:
     explicit BoundedDevice(QIODevice& device) : m_device(device), m_size(device.size()) {}
 
     qint64 size() const { return m_size; }
+    QIODevice& device() { return m_device; }
 
     bool contains(qint64 offset, qint64 length) const
     {

@@ -185,8 +185,8 @@ struct LibraryMemo
     // kMaxKeptBytes, and set is then judged with a memo of its own.
     bool keep(const IconResourceSet& set)
     {
-        qint64 bytes = set.storage.size();
-        if (set.storage.isEmpty()) {
+        qint64 bytes = set.storageBytes;
+        if (!set.storage) {
             for (const QByteArray& payload : set.icons)
                 bytes += payload.size();
         }

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QMap>
 
+#include <memory>
+
 #include "iconresourcename.h"
 
 struct IconResourceSet
@@ -18,8 +20,9 @@ struct IconResourceSet
     // The name of groups[i], kept for the module loader layer (listings do not use it).
     QList<IconResourceName> groupNames;
     // Read with PayloadStorage::Shared: the stretch of the file the payloads above are
-    // views of, so they stay valid as long as this set or a copy of it.
-    QByteArray storage;
+    // views of (mapped, or read in one go), kept while this set or a copy of it lives.
+    std::shared_ptr<const char> storage;
+    qint64 storageBytes = 0;
 
     bool isEmpty() const { return icons.isEmpty() && groups.isEmpty(); }
 };

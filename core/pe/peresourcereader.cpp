@@ -6,6 +6,7 @@
 
 #include "bytes/boundeddevice.h"
 #include "bytes/bytereader.h"
+#include "bytes/mappedbytes.h"
 
 namespace PeResourceReader {
 
@@ -179,16 +180,27 @@ public:
             end = qMax(end, place.offset + place.size);
             total += place.size;
         }
-        // One read of the stretch that holds them all, when little else lies between
-        // them (the icons of a library are most of its resource section): a read each
-        // costs a call to the system and fresh pages for every payload.
-        const bool shared = storage == PayloadStorage::Shared && end > start
-            && end - start <= 2 * total + kSharedSlack
-            && m_file.readExact(start, end - start, m_result.storage);
+        // The stretch that holds them all, mapped or else read in one go when little
+        // else lies between them (the icons of a library are most of its resource
+        // section): a read each costs a call to the system and fresh pages for every
+        // payload.
+        if (storage == PayloadStorage::Shared && end > start) {
+            if (auto* file = qobject_cast<QFileDevice*>(&m_file.device()))
+                m_result.storage = MappedBytes::map(*file, start, end - start);
+            QByteArray bytes;
+            if (!m_result.storage && end - start <= 2 * total + kSharedSlack
+                && m_file.readExact(start, end - start, bytes)) {
+                const auto held = std::make_shared<const QByteArray>(std::move(bytes));
+                m_result.storage = std::shared_ptr<const char>(held, held->constData());
+            }
+            if (m_result.storage)
+                m_result.storageBytes = end - start;
+        }
+        const bool shared = bool(m_result.storage);
         for (const Place& place : std::as_const(m_places)) {
             QByteArray payload;
             if (shared)
-                payload = QByteArray::fromRawData(m_result.storage.constData() + (place.offset - start),
+                payload = QByteArray::fromRawData(m_result.storage.get() + (place.offset - start),
                                                   qsizetype(place.size));
             else if (!m_file.readExact(place.offset, place.size, payload))
                 continue;
