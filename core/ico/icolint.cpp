@@ -144,11 +144,11 @@ enum class PngAlpha { Shown, Transparent, Undecodable };
 
 // What the groups of the libraries checked in one session share: a library repeats the
 // same image under many RT_ICON IDs (wine's shell32.dll holds 1,840 images, 420 of them
-// distinct), programs of one family carry the same icons, and groups of
-// the same images get the same verdicts.  Keyed by the images' bytes, so an equal
-// payload is judged once, whichever group meets it first.  Verdicts rather than images:
-// each group's images are freed before the next takes memory, where keeping them all
-// costs more in fresh pages than decoding the few that are met again.
+// distinct), programs of one family carry the same icons, and groups of the same images
+// get the same verdicts.  Keyed by the images' bytes, so an equal payload is judged once,
+// whichever group meets it first.  Verdicts rather than images: each group's images are
+// freed before the next takes memory, where keeping them all costs more in fresh pages
+// than decoding the few that are met again.
 // An image's bytes as a key: hashed by their length and a few samples (hashing every
 // byte of every payload costs more than the lookups save), compared whole.
 struct PayloadKey
