@@ -5,7 +5,7 @@
 #   program's icon, every entry's pixels within a small difference (Qt SVG against librsvg
 #   for the SVG, so a larger one there);
 # - glyphora-cli.exe list and extract of wine's shell32.dll: the same listing, byte-equal
-#   icons;
+#   icons; lint of every wine file with icon groups: the same findings;
 # - glyphora.exe starts and shows its main window; a picture opened through the Create
 #   tab's dialog becomes an .ico by "Create Ico File" (wine's own file dialogs, typed into);
 #   the Extract tab lists wine's shell32.dll through the Windows module loader, as many
@@ -163,6 +163,24 @@ if [ -e "$library" ]; then
         diff -r "$work/extract.linux" "$work/extract.windows" | head -n 5
     else
         echo "   $(find "$work/extract.linux" -type f | wc -l) icons byte-equal"
+    fi
+    # lint, where Windows reads each library's icons in one go and Linux maps them
+    wine_dir=$(dirname "$library")
+    libraries=()
+    for f in "$wine_dir"/*.dll "$wine_dir"/*.exe "$wine_dir"/*.cpl; do
+        [ -n "$(wrestool -l -t14 "$f" 2>/dev/null)" ] && libraries+=("$f")
+    done
+    echo "== lint of ${#libraries[@]} wine files"
+    file_names='s#^[^ ]*[\\/]([^\\/ ]+\.(dll|exe|cpl))#\1#'
+    "$linux_cli" -q lint "${libraries[@]}" | sed -E "$file_names" >"$work/lint.linux" || true
+    windows_paths=()
+    for f in "${libraries[@]}"; do windows_paths+=("$(winpath "$f")"); done
+    cli_exe -q lint "${windows_paths[@]}" | sed -E "$file_names" >"$work/lint.windows" || true
+    if cmp -s "$work/lint.linux" "$work/lint.windows" && [ -s "$work/lint.linux" ]; then
+        echo "   $(wc -l <"$work/lint.linux") findings alike"
+    else
+        fail "lint: the findings differ"
+        diff -u "$work/lint.linux" "$work/lint.windows" | head -n 20
     fi
 else
     fail "wine's $library is missing"
