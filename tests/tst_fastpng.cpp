@@ -6,6 +6,7 @@
 #include <QColorSpace>
 #include <QDir>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -14,6 +15,8 @@
 #include "ico/fastpng.h"
 #include "ico/icondecoder.h"
 #include "pe/peresourcereader.h"
+#include "processrun.h"
+#include "testfiles.h"
 
 namespace {
 
@@ -162,6 +165,8 @@ private Q_SLOTS:
     void writtenFiles();
     void leftToQt_data();
     void leftToQt();
+    void metadataIgnored_data();
+    void metadataIgnored();
     void wineIcons();
 };
 
@@ -269,6 +274,45 @@ void tst_FastPng::leftToQt()
         QCOMPARE(ours.format(), qt.format());
         QVERIFY(ours == qt);
     }
+}
+
+// Lint asks for the pixels alone: PNGs whose metadata chunks (colour profile, text,
+// resolution, Exif, offset) would send them to Qt decode on the quick road instead, to
+// the pixels Qt gives.  Written by ImageMagick and Pillow as a user's pictures come.
+void tst_FastPng::metadataIgnored_data()
+{
+    QTest::addColumn<QByteArray>("png");
+    static QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString magick = dir.filePath("magick.png");
+    QCOMPARE(run("convert", {"-size", "48x40", "gradient:rgba(255,0,0,0.8)-rgba(0,0,255,0.3)", "-density", "96",
+                             "-set", "comment", "made here", "PNG32:" + magick}).exitCode, 0);
+    QTest::newRow("ImageMagick: gAMA, cHRM, pHYs, tEXt") << readFile(magick);
+    const QString pillow = dir.filePath("pillow.png");
+    QCOMPARE(run("/usr/bin/python3", {"-c", "import sys\n"
+        "from PIL import Image, ImageCms, PngImagePlugin\n"
+        "img = Image.radial_gradient('L').resize((40, 36)).convert('RGBA')\n"
+        "img.putalpha(Image.linear_gradient('L').resize((40, 36)))\n"
+        "info = PngImagePlugin.PngInfo(); info.add_text('Title', 'icon'); info.add_itxt('Note', 'x', zip=True)\n"
+        "exif = Image.Exif(); exif[0x010e] = 'picture'\n"
+        "img.save(sys.argv[1], pnginfo=info, dpi=(144, 144), exif=exif,\n"
+        "         icc_profile=ImageCms.ImageCmsProfile(ImageCms.createProfile('sRGB')).tobytes())\n",
+        pillow}).exitCode, 0);
+    QTest::newRow("Pillow: iCCP, pHYs, tEXt, iTXt, eXIf") << readFile(pillow);
+}
+
+void tst_FastPng::metadataIgnored()
+{
+    QFETCH(QByteArray, png);
+    QVERIFY(FastPng::decode(png).isNull());
+    QImage fast = FastPng::decode(png, FastPng::Metadata::Ignored);
+    QVERIFY(!fast.isNull());
+    QImage qt = QImage::fromData(png, "PNG");
+    QCOMPARE(fast.format(), qt.format());
+    // the pixels alone: what the chunks attach is left out
+    fast.setColorSpace(QColorSpace());
+    qt.setColorSpace(QColorSpace());
+    QVERIFY(fast == qt);
 }
 
 // Every PNG icon image in wine's 64-bit libraries: those on the quick road decode to

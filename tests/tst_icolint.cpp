@@ -227,13 +227,18 @@ void TestIcoLint::repeatedImagesJudgedAlike()
     pe.addGroup(PeWriter::Name::fromId(1), group({1, 2, 3}));
     pe.addGroup(PeWriter::Name::fromId(2), group({4, 5, 6}));  // the same images, other IDs
     pe.addGroup(PeWriter::Name::fromId(3), group({1, 2, 7}));
+    pe.addGroup(PeWriter::Name::fromId(4), group({6, 5, 4}));  // the first group's images, largest first
     const QString path = m_dir.filePath("repeated.dll");
     writeFile(path, pe.build());
     const IcoLint::FileReport report = IcoLint::checkFile(path);
-    QCOMPARE(report.icons.size(), 3);
-    const QList<QStringList> upscaled{{"upscaled@3"}, {"upscaled@3"}, {}};
-    for (int i = 0; i < 3; ++i)
+    QCOMPARE(report.icons.size(), 4);
+    const QList<QStringList> upscaled{{"upscaled@3"}, {"upscaled@3"}, {}, {"upscaled@1"}};
+    for (int i = 0; i < 4; ++i)
         QCOMPARE(rulesOf(report.icons.at(i).findings, IcoLint::Severity::Warning).filter("upscaled"), upscaled.at(i));
+    // the verdict remembered from the first group, told in the last one's own entry numbers
+    const auto reversed = std::find_if(report.icons.at(3).findings.cbegin(), report.icons.at(3).findings.cend(),
+                                       [](const IcoLint::Finding& f) { return f.rule == "upscaled"; });
+    QCOMPARE(reversed->text, QString("blurry: upscaled from 32x32 (entry 2)"));
 }
 
 // Wine's libraries all draw under wine: lint finds no error in any of their groups, and
