@@ -142,13 +142,6 @@ struct Item
 // What decoding a 32-bit PNG told the alpha rule.
 enum class PngAlpha { Shown, Transparent, Undecodable };
 
-// What the groups of the libraries checked in one session share: a library repeats the
-// same image under many RT_ICON IDs (wine's shell32.dll holds 1,840 images, 420 of them
-// distinct), programs of one family carry the same icons, and groups of the same images
-// get the same verdicts.  Keyed by the images' bytes, so an equal payload is judged once,
-// whichever group meets it first.  Verdicts rather than images: each group's images are
-// freed before the next takes memory, where keeping them all costs more in fresh pages
-// than decoding the few that are met again.
 // An image's bytes as a key: hashed by their length and a few samples (hashing every
 // byte of every payload costs more than the lookups save), compared whole.
 struct PayloadKey
@@ -170,7 +163,16 @@ size_t qHash(const PayloadKey& key, size_t seed = 0)
     return hash;
 }
 
-struct LibraryMemo
+} // namespace
+
+// What the groups of the libraries checked in one session share: a library repeats the
+// same image under many RT_ICON IDs (wine's shell32.dll holds 1,840 images, 420 of them
+// distinct), programs of one family carry the same icons, and groups of the same images
+// get the same verdicts.  Keyed by the images' bytes, so an equal payload is judged once,
+// whichever group meets it first.  Verdicts rather than images: each group's images are
+// freed before the next takes memory, where keeping them all costs more in fresh pages
+// than decoding the few that are met again.
+struct Memo
 {
     QMutex mutex;
     QHash<PayloadKey, PngAlpha> pngAlpha;
@@ -199,6 +201,8 @@ struct LibraryMemo
     }
 };
 
+namespace {
+
 // The bytes of an item's data, without a copy: they outlive the check.
 QByteArray payloadOf(const Item& item)
 {
@@ -208,13 +212,13 @@ QByteArray payloadOf(const Item& item)
 class Checker
 {
 public:
-    explicit Checker(LibraryMemo* memo = nullptr)
+    explicit Checker(Memo* memo = nullptr)
         : memo(memo)
     {
     }
 
     QList<Finding> findings;
-    LibraryMemo* memo;
+    Memo* memo;
 
     void add(const char* rule, int entry, const QString& text)
     {
@@ -951,7 +955,7 @@ QList<Finding> checkIcoBytes(const QByteArray& bytes)
 
 namespace {
 
-QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArray>& icons, LibraryMemo* memo)
+QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArray>& icons, Memo* memo)
 {
     Checker checker(memo);
     const ByteReader directory(group);
@@ -989,7 +993,7 @@ QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArra
 namespace {
 
 // With the memo of a session, or none: each library then has a memo of its own.
-FileReport checkFileWith(const QString& path, LibraryMemo* sessionMemo)
+FileReport checkFileWith(const QString& path, Memo* sessionMemo)
 {
     FileReport report;
     QFile file(path);
@@ -1021,14 +1025,14 @@ FileReport checkFileWith(const QString& path, LibraryMemo* sessionMemo)
             report.icons[first + i].group =
                 i < set.groupNames.size() ? groupName(set.groupNames.at(i)) : QString::number(i);
         }
-        LibraryMemo ownMemo;
-        LibraryMemo* memo = sessionMemo && sessionMemo->keep(set) ? sessionMemo : &ownMemo;
+        Memo ownMemo;
+        Memo* memo = sessionMemo && sessionMemo->keep(set) ? sessionMemo : &ownMemo;
         struct Groups
         {
             const IconResourceSet* set;
             qsizetype count;
             Icon* icons;
-            LibraryMemo* memo;
+            Memo* memo;
             std::atomic<qsizetype> next{0};
             QSemaphore done;
 
@@ -1066,10 +1070,6 @@ FileReport checkFileWith(const QString& path, LibraryMemo* sessionMemo)
 }
 
 } // namespace
-
-struct Session::Memo : LibraryMemo
-{
-};
 
 Session::Session()
     : m_memo(std::make_unique<Memo>())

@@ -70,6 +70,7 @@ FileReport checkFile(const QString& path);
 // library, is judged once.  For that it keeps those libraries' icon bytes while it
 // lives, up to 64 MiB, beyond which a library is judged as checkFile() alone would.
 // checkFile may be called from several threads at once.
+struct Memo;
 class Session
 {
 public:
@@ -78,7 +79,6 @@ public:
     FileReport checkFile(const QString& path);
 
 private:
-    struct Memo;
     std::unique_ptr<Memo> m_memo;
 };
 
