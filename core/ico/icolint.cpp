@@ -55,21 +55,24 @@ constexpr int kZeroByteSide = 256;
 constexpr int kPngSide = 256;
 
 // An entry is an enlargement of a smaller one when shrinking it back gives the smaller
-// one and the smaller one, enlarged again, gives it back: its pixels carry nothing the
-// smaller image lacks.  Mean absolute differences per channel, of premultiplied 8-bit
-// values, over the pixels either image covers.  Shrinking an enlargement back gives the
-// smaller image to within a few levels, or half its own detail for a busy one (filters
-// blur); enlarging that again misses the larger image by little (kNoMoreDetail), where a
-// real drawing at the larger size differs along every edge.  A picture that is smooth at
-// every scale (a soft glow) gives little back at either size, and its larger image is no
-// blurrier than the picture itself: so the smaller image must also hold kDetailRatio
-// times more detail of its own (what it loses at half its size) than the larger one adds
-// to it.  Measured on photos, drawings and glows: drawings at their own sizes stay below
-// a ratio of 2 or miss by 3.5 and more; bilinear, bicubic and nearest enlargements of
-// detailed pictures come out at 2.3 to 4, Lanczos ones of smooth pictures about 2 and
-// are let through.
+// one (mean absolute differences per channel of premultiplied 8-bit values, over the
+// pixels either image covers, within a few levels or half the smaller one's own detail
+// for a busy one), and when its edges are no sharper than those of itself shrunk to the
+// smaller size and enlarged again (Checker::edgeEnergy).  The other images of an icon
+// shrunk from one large picture shrink back just as well, and a mean over all pixels
+// cannot tell them from an enlargement where the artwork is flat; their edges can.  Of
+// the icons ImageMagick and Pillow make of each picture of the Adwaita theme, every
+// larger image holds at least 1.67 times the edge energy of itself shrunk by 1.5 and
+// grown back, 1.95 times by 2, 3.1 by 4 and 5.4 by 8; ImageMagick's smooth enlargements
+// by 2 and 4 hold 1.1 to 1.47 times it, Qt's by 8 1.66.  An enlargement by a factor f
+// holds at most kSharperAtOne + f kSharperPerFactor times it.
 constexpr double kShrunkMatches = 2.5;
-constexpr double kNoMoreDetail = 3.5;
+constexpr double kSharperAtOne = 1.3;
+constexpr double kSharperPerFactor = 0.125;
+// A picture soft at every size (a glow) is no sharper at its larger size than an
+// enlargement; its larger image is as sharp as the picture itself, which the smaller
+// one shows by holding kDetailRatio times more detail of its own (what it loses at
+// half its size) than the larger one adds to it.
 constexpr double kDetailRatio = 2.2;
 // An enlargement of a smaller image that is nearly flat (or blank) is no visible fault.
 constexpr double kMinDetail = 1.0;
@@ -101,6 +104,7 @@ const QList<Rule> kRules = {
     {"large-bitmap", Severity::Warning, "A bitmap of 256 pixels or more: several times the bytes of the same image as PNG."},
     {"duplicate", Severity::Warning, "Two entries of the same size and bit count: Windows only ever shows the first."},
     {"transparent", Severity::Error, "A 32-bit image whose alpha is 0 everywhere: Windows ignores such an alpha and shows the image through its AND mask, blank or as a solid square."},
+    {"unused-alpha", Severity::Note, "A 32-bit bitmap whose alpha is 0 everywhere, with an AND mask that draws its shape: Windows shows it through the mask, with hard edges, as if it had no alpha."},
     {"upscaled", Severity::Warning, "An image of up to 256 pixels (the largest Windows shows) that is an enlargement of a smaller one in the icon: it adds no detail and looks blurry."},
     {"missing-size", Severity::Warning, "No image of 16, 32, 48 or 256 pixels: Windows scales another one, blurry, where it shows that size."},
     {"missing-dpi-size", Severity::Note, "No image of 20, 24 or 40 pixels: the small icon is soft at 125 %, 150 % and 250 % display scale."},
@@ -137,10 +141,12 @@ struct Item
     QImage image;                // decoded for the quality rules, premultiplied
     bool decoded = false;
     double detail = -1;          // see Checker::detail, once needed
+    double edges = -1;           // see Checker::edgeEnergy, once needed (large images)
 };
 
-// What decoding a 32-bit PNG told the alpha rule.
-enum class PngAlpha { Shown, Transparent, Undecodable };
+// What decoding a PNG told: Windows refuses one that does not decode, and shows a
+// solid square for an RGBA one whose alpha is 0 everywhere.
+enum class PngVerdict { Shown, Transparent, Undecodable };
 
 // An image's bytes as a key: hashed by their length and a few samples (hashing every
 // byte of every payload costs more than the lookups save), compared whole.
@@ -171,11 +177,12 @@ size_t qHash(const PayloadKey& key, size_t seed = 0)
 // get the same verdicts.  Keyed by the images' bytes, so an equal payload is judged once,
 // whichever group meets it first.  Verdicts rather than images: each group's images are
 // freed before the next takes memory, where keeping them all costs more in fresh pages
-// than decoding the few that are met again.
+// than decoding the few that are met again.  An .ico file, or a library checked alone,
+// has a memo of its own: the same image under several entries is decoded once.
 struct Memo
 {
     QMutex mutex;
-    QHash<PayloadKey, PngAlpha> pngAlpha;
+    QHash<PayloadKey, PngVerdict> png;
     // The square images of a group (their bytes, smallest first) -> each enlargement
     // found, as (large, small) indices into that list.
     QHash<QList<PayloadKey>, QList<QPair<int, int>>> upscaled;
@@ -212,13 +219,15 @@ QByteArray payloadOf(const Item& item)
 class Checker
 {
 public:
-    explicit Checker(Memo* memo = nullptr)
+    // memo: what this icon shares verdicts with, the icon's own at least, so that the
+    // images of equal payloads are judged once.
+    explicit Checker(Memo& memo)
         : memo(memo)
     {
     }
 
     QList<Finding> findings;
-    Memo* memo;
+    Memo& memo;
 
     void add(const char* rule, int entry, const QString& text)
     {
@@ -462,100 +471,106 @@ public:
         }
     }
 
-    // A 32-bit image whose every alpha is 0.  For a bitmap Windows then falls back on
-    // the AND mask: all set, nothing shows; otherwise the colour rows show as an opaque
-    // block.
-    void checkTransparent(Item& item)
+    // A 32-bit bitmap whose every alpha is 0: Windows then ignores the alpha and draws
+    // the colour rows through the AND mask.  All of it set hides every pixel (blank);
+    // none set shows the colour rows as an opaque square, where the writer meant
+    // transparency; a mask that draws a shape is what icons before alpha did, and shows.
+    void checkBitmapAlpha(const Item& item)
     {
-        if (item.bits != 32)
-            return;
-        if (item.kind == Kind::Dib) {
-            const ByteReader& data = *item.data;
-            const qint64 pixels = item.width * item.height;
-            for (qint64 i = 0; i < pixels; ++i) {
-                if (data.byteAt(item.colourStart + i * 4 + 3))
-                    return;
-            }
-            const qint64 maskStride = ((item.width + 31) / 32) * 4;
-            const qint64 maskStart = item.colourStart + pixels * 4;
-            bool allSet = true;
-            for (qint64 y = 0; allSet && y < item.height; ++y) {
-                for (qint64 x = 0; x < item.width; ++x) {
-                    if (!((data.byteAt(maskStart + y * maskStride + x / 8) >> (7 - x % 8)) & 1)) {
-                        allSet = false;
-                        break;
-                    }
-                }
-            }
+        const ByteReader& data = *item.data;
+        const qint64 pixels = item.width * item.height;
+        for (qint64 i = 0; i < pixels; ++i) {
+            if (data.byteAt(item.colourStart + i * 4 + 3))
+                return;
+        }
+        const qint64 maskStride = ((item.width + 31) / 32) * 4;
+        const qint64 maskStart = item.colourStart + pixels * 4;
+        qint64 hidden = 0;
+        for (qint64 y = 0; y < item.height; ++y) {
+            for (qint64 x = 0; x < item.width; ++x)
+                hidden += (data.byteAt(maskStart + y * maskStride + x / 8) >> (7 - x % 8)) & 1;
+        }
+        if (hidden == pixels) {
             add("transparent", item.number,
-                allSet ? QStringLiteral("alpha is 0 in every pixel and the AND mask hides them all: shown blank")
-                       : QStringLiteral("alpha is 0 in every pixel, so Windows ignores the alpha and shows the colour "
-                                        "rows as a solid square through an AND mask that hides nothing"));
-            return;
-        }
-        std::optional<PngAlpha> alpha;
-        if (memo) {
-            const QMutexLocker lock(&memo->mutex);
-            const auto found = memo->pngAlpha.constFind(PayloadKey{payloadOf(item)});
-            if (found != memo->pngAlpha.constEnd())
-                alpha = *found;
-        }
-        if (alpha) {
-            // Judged in another group: the same findings, without decoding it again.
-            if (*alpha == PngAlpha::Undecodable) {
-                item.decoded = true;
-                addUndecodable(item);
-            }
+                QStringLiteral("alpha is 0 in every pixel and the AND mask hides them all: shown blank"));
+        } else if (hidden == 0) {
+            add("transparent", item.number,
+                QStringLiteral("alpha is 0 in every pixel, so Windows ignores the alpha and shows the colour "
+                               "rows as a solid square through an AND mask that hides nothing"));
         } else {
-            decode(item);
-            alpha = pngAlpha(item.image);
-            if (memo) {
-                const QMutexLocker lock(&memo->mutex);
-                memo->pngAlpha.insert(PayloadKey{payloadOf(item)}, *alpha);
-            }
+            add("unused-alpha", item.number,
+                QStringLiteral("alpha is 0 in every pixel: Windows shows the image through its AND mask, "
+                               "with hard edges"));
         }
-        if (*alpha == PngAlpha::Transparent) {
+    }
+
+    // Every PNG is decoded once, whatever its depth, for Windows refuses one that does
+    // not decode.  Its image is kept only when keep (the quality rules may need it, and
+    // it is at most kLargestShown square); any other is judged and freed at once, so a
+    // group holds one large image at a time.  An equal payload met before, in this icon
+    // or another of the memo's, has its verdict remembered and is not decoded again.
+    void checkPngData(Item& item, bool keep)
+    {
+        std::optional<PngVerdict> verdict;
+        {
+            const QMutexLocker lock(&memo.mutex);
+            const auto found = memo.png.constFind(PayloadKey{payloadOf(item)});
+            if (found != memo.png.constEnd())
+                verdict = *found;
+        }
+        if (!verdict) {
+            QImage image = decodePng(item);
+            verdict = image.isNull() ? PngVerdict::Undecodable : pngVerdict(image, item.bits);
+            if (keep) {
+                item.decoded = true;
+                if (!image.isNull())
+                    item.image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            }
+            const QMutexLocker lock(&memo.mutex);
+            memo.png.insert(PayloadKey{payloadOf(item)}, *verdict);
+        }
+        if (*verdict == PngVerdict::Undecodable) {
+            add("bad-image", item.number, QStringLiteral("the PNG data does not decode"));
+        } else if (*verdict == PngVerdict::Transparent) {
             add("transparent", item.number,
                 QStringLiteral("alpha is 0 in every pixel, so Windows ignores the alpha and shows a solid square "
                                "instead of nothing"));
         }
     }
 
-    static PngAlpha pngAlpha(const QImage& image)
+    // Only an 8-bit RGBA PNG counts as a 32-bit image whose alpha Windows may ignore.
+    static PngVerdict pngVerdict(const QImage& decoded, int bits)
     {
-        if (image.isNull())
-            return PngAlpha::Undecodable;
-        if (!image.hasAlphaChannel())
-            return PngAlpha::Shown;
+        if (bits != 32 || !decoded.hasAlphaChannel())
+            return PngVerdict::Shown;
+        const QImage image = decoded.format() == QImage::Format_ARGB32 ? decoded
+                                                                       : decoded.convertToFormat(QImage::Format_ARGB32);
         for (int y = 0; y < image.height(); ++y) {
             const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
             for (int x = 0; x < image.width(); ++x) {
                 if (qAlpha(line[x]))
-                    return PngAlpha::Shown;
+                    return PngVerdict::Shown;
             }
         }
-        return PngAlpha::Transparent;
+        return PngVerdict::Transparent;
     }
 
-    void addUndecodable(const Item& item)
+    static QImage decodePng(const Item& item)
     {
-        add("bad-image", item.number, QStringLiteral("the PNG data does not decode"));
+        return IconDecoder::decodePng(payloadOf(item), FastPng::Metadata::Ignored); // only the pixels are judged
     }
 
+    // An image for the quality rules: a bitmap at its own size, whatever the directory
+    // says.  Once: an image that does not decode stays null.
     void decode(Item& item)
     {
         if (item.decoded)
             return;
         item.decoded = true;
-        const QByteArray bytes = payloadOf(item);
-        QImage image = item.kind == Kind::Png
-            ? IconDecoder::decodePng(bytes, FastPng::Metadata::Ignored)  // only the pixels are judged
-            : decodeModuleDib(bytes, 0, 0);  // at the bitmap's own size, whatever the directory says
+        QImage image = item.kind == Kind::Png ? decodePng(item) : decodeModuleDib(payloadOf(item), 0, 0);
         // In place: the decoded pixels are not needed as they were.
         if (!image.isNull())
             item.image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        else if (item.kind == Kind::Png)
-            addUndecodable(item);
     }
 
     void checkSet(QList<Item>& items)
@@ -618,12 +633,11 @@ public:
         }
     }
 
-    // Each square image against the smaller square images of the icon, the smallest
-    // first, so that the finding names the image it was enlarged from.
-    void checkUpscaled(QList<Item>& items)
+    // The images the enlargement rule compares: one of each square size Windows shows,
+    // smallest first; of one size the deepest (the first of equal depth), for the others
+    // of that size are the same picture in fewer colours.
+    static QList<Item*> squaresBySide(QList<Item>& items)
     {
-        // One image of each size, the deepest (the first of equal depth): the others of
-        // that size are the same picture in fewer colours.
         QMap<qint64, Item*> bySide;
         for (Item& item : items) {
             if (!item.readable || item.width != item.height || item.width > kLargestShown)
@@ -632,27 +646,31 @@ public:
             if (!kept || item.bits > kept->bits)
                 kept = &item;
         }
-        if (bySide.size() < 2)
+        return bySide.values();
+    }
+
+    // Each square image against the smaller square images of the icon, the smallest
+    // first, so that the finding names the image it was enlarged from.
+    void checkUpscaled(const QList<Item*>& sides)
+    {
+        if (sides.size() < 2)
             return;
-        const QList<Item*> sides = bySide.values();
         QList<PayloadKey> key;
-        if (memo) {
-            for (const Item* item : sides)
-                key.append(PayloadKey{payloadOf(*item)});
-            QList<QPair<int, int>> known;
-            bool found = false;
-            {
-                const QMutexLocker lock(&memo->mutex);
-                const auto it = memo->upscaled.constFind(key);
-                found = it != memo->upscaled.constEnd();
-                if (found)
-                    known = *it;
-            }
-            if (found) {
-                for (const auto& [large, small] : std::as_const(known))
-                    addUpscaled(*sides.at(large), *sides.at(small));
-                return;
-            }
+        for (const Item* item : sides)
+            key.append(PayloadKey{payloadOf(*item)});
+        QList<QPair<int, int>> known;
+        bool found = false;
+        {
+            const QMutexLocker lock(&memo.mutex);
+            const auto it = memo.upscaled.constFind(key);
+            found = it != memo.upscaled.constEnd();
+            if (found)
+                known = *it;
+        }
+        if (found) {
+            for (const auto& [large, small] : std::as_const(known))
+                addUpscaled(*sides.at(large), *sides.at(small));
+            return;
         }
         QList<QPair<int, int>> enlargements;
         QList<Item*> squares;
@@ -676,44 +694,41 @@ public:
                     found = shrinks.insert(side, shrink(large.image, side));
                 return *found;
             };
-            // An enlargement must first shrink back to its smaller image.  Most images are
-            // told apart by that alone, which costs a shrink each and never the growing
-            // back to the large size that the test of loss below needs.  The largest
-            // candidate first: an image drawn at each size shrinks back best to the
-            // nearest one, and the test of loss needs that shrink anyway.
-            bool shrinksBack = false;
-            for (int j = candidates - 1; j >= 0 && !shrinksBack; --j) {
-                Item& small = *squares.at(j);
-                if (small.detail < 0)
-                    small.detail = detail(small.image);
-                shrinksBack = small.detail > kMinDetail
-                    && shrinksTo(shrunkTo(int(small.width)).converted, small.image, small.detail);
-            }
-            if (!shrinksBack)
-                continue;
-            // Shrinking more loses more: a large image that the largest candidate does
-            // not give back is no enlargement of a smaller one either, unless it is made
-            // of blocks.
-            bool blocks = false;
-            for (int j = 0; j < candidates && !blocks; ++j)
-                blocks = isBlockEnlargement(large.image, int(squares.at(j)->width));
-            if (!blocks && loss(large.image, shrunkTo(int(squares.at(candidates - 1)->width)).scaled) > kNoMoreDetail)
-                continue;
+            // An enlargement shrinks back to the image it was made from, and is hardly
+            // sharper than itself brought down to that size and up again (kSharperAtOne);
+            // a nearest-neighbour one is made of blocks instead.  Of the smaller images
+            // it passes for an enlargement of, the one it matches best is named: an image
+            // enlarged from 32 loses nothing at 32 but its detail between 32 and 16 at 16.
+            const Item* from = nullptr;
+            double best = 1.0;
             for (int j = 0; j < candidates; ++j) {
                 Item& small = *squares.at(j);
                 if (small.detail < 0)
                     small.detail = detail(small.image);
-                if (isEnlargement(large.image, shrunkTo(int(small.width)).converted, small.image, small.detail)) {
-                    addUpscaled(large, small);
-                    enlargements.append({int(sides.indexOf(&large)), int(sides.indexOf(&small))});
+                if (!shrinksTo(shrunkTo(int(small.width)).converted, small.image, small.detail))
+                    continue;
+                if (isBlockEnlargement(large.image, int(small.width))) {
+                    from = &small;
                     break;
                 }
+                if (large.edges < 0)
+                    large.edges = edgeEnergy(large.image);
+                const Shrunk& shrunk = shrunkTo(int(small.width));
+                const double factor = double(large.width) / double(small.width);
+                const double sharper = large.edges / std::max(edgeEnergy(shrunk.grown()), 1.0);
+                const double score = sharper / (kSharperAtOne + factor * kSharperPerFactor);
+                if (score <= best && addsLittle(large.image, shrunk.grown(), small.detail)) {
+                    from = &small;
+                    best = score;
+                }
+            }
+            if (from) {
+                addUpscaled(large, *from);
+                enlargements.append({int(sides.indexOf(&large)), int(sides.indexOf(from))});
             }
         }
-        if (memo) {
-            const QMutexLocker lock(&memo->mutex);
-            memo->upscaled.insert(key, enlargements);
-        }
+        const QMutexLocker lock(&memo.mutex);
+        memo.upscaled.insert(key, enlargements);
     }
 
     void addUpscaled(const Item& large, const Item& small)
@@ -723,18 +738,30 @@ public:
     }
 
     // An image shrunk to a square side, as Qt's smooth scaling gives it and in the
-    // premultiplied format the differences are taken in.
+    // premultiplied format the differences are taken in, and that enlarged again to
+    // the image's own size once it is asked for: the image without what it holds beyond
+    // the smaller size.
     struct Shrunk
     {
-        QImage scaled;
         QImage converted;
+        QSize size;
+        mutable QImage grownBack;
+
+        const QImage& grown() const
+        {
+            if (grownBack.isNull())
+                grownBack = converted.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            return grownBack;
+        }
     };
 
     static Shrunk shrink(const QImage& image, int side)
     {
         Shrunk shrunk;
-        shrunk.scaled = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        shrunk.converted = shrunk.scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        shrunk.converted = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                               .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        shrunk.size = image.size();
         return shrunk;
     }
 
@@ -750,6 +777,14 @@ public:
         const QImage grown = shrunk.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         return meanDifference(grown, image);
+    }
+
+    // True when the large image, shrunk to the small one's size and enlarged again
+    // (grown), misses itself by much less than the small image holds of its own
+    // (kDetailRatio): not a picture soft at every size.
+    static bool addsLittle(const QImage& large, const QImage& grown, double smallDetail)
+    {
+        return meanDifference(grown, large) * kDetailRatio <= smallDetail;
     }
 
     // Over the pixels that either image covers, so that an overlay drawn in one corner
@@ -794,26 +829,38 @@ public:
     }
 
     // True when the large image, shrunk to the small one's size, gives it back: what any
-    // enlargement does, and the first half of isEnlargement.
+    // enlargement does.
     static bool shrinksTo(const QImage& shrunk, const QImage& small, double smallDetail)
     {
         return smallDetail > kMinDetail && meanDifference(shrunk, small) <= std::max(kShrunkMatches, smallDetail / 2);
     }
 
-    // shrunk: the large image shrunk to the small one's size (Shrunk::converted).
-    static bool isEnlargement(const QImage& large, const QImage& shrunk, const QImage& small, double smallDetail)
+    // The sum of squared differences between neighbouring pixels, across and down, of
+    // all four premultiplied channels: how much edge an image holds.  Of two images of
+    // one size, the sharper one holds more: an edge over one pixel counts its step
+    // squared, the same step over two pixels half that.
+    static double edgeEnergy(const QImage& image)
     {
-        if (!shrinksTo(shrunk, small, smallDetail))
-            return false;
-        // A nearest-neighbour enlargement keeps hard block edges, which no smooth filter
-        // gives back; it is found by its blocks instead.
-        if (isBlockEnlargement(large, small.width()))
-            return true;
-        const QImage grown = shrunk.scaled(large.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        const double lost = meanDifference(grown, large);
-        return lost <= kNoMoreDetail && lost * kDetailRatio <= smallDetail;
+        qint64 sum = 0;
+        const int width = image.width(), height = image.height();
+        const auto squares = [](QRgb a, QRgb b) {
+            const int r = qRed(a) - qRed(b), g = qGreen(a) - qGreen(b);
+            const int bl = qBlue(a) - qBlue(b), al = qAlpha(a) - qAlpha(b);
+            return qint64(r * r + g * g + bl * bl + al * al);
+        };
+        for (int y = 0; y < height; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            const QRgb* next = y + 1 < height ? reinterpret_cast<const QRgb*>(image.constScanLine(y + 1)) : nullptr;
+            for (int x = 0; x < width; ++x) {
+                if (x + 1 < width)
+                    sum += squares(line[x], line[x + 1]);
+                if (next)
+                    sum += squares(line[x], next[x]);
+            }
+        }
+        return double(sum);
     }
+
 
     // How much an image loses when shrunk to half and enlarged again: what it holds
     // beyond half its size.
@@ -847,13 +894,20 @@ public:
             if (!item.data)
                 continue;
             checkData(item);
+            if (item.readable)
+                checkDirectory(item);
+        }
+        const QList<Item*> squares = squaresBySide(items);
+        for (Item& item : items) {
             if (!item.readable)
                 continue;
-            checkDirectory(item);
-            checkTransparent(item);
+            if (item.kind == Kind::Png)
+                checkPngData(item, squares.contains(&item));
+            else if (item.bits == 32)
+                checkBitmapAlpha(item);
         }
         checkSet(items);
-        checkUpscaled(items);
+        checkUpscaled(squares);
         std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
             return a.entry < b.entry;
         });
@@ -900,7 +954,8 @@ const char* severityName(Severity severity)
 
 QList<Finding> checkIcoBytes(const QByteArray& bytes)
 {
-    Checker checker;
+    Memo memo;
+    Checker checker(memo);
     const ByteReader ico(bytes);
     qint64 count = 0;
     if (!checker.checkHeader(ico, IcoLayout::kFileEntryBytes, "file", count))
@@ -955,7 +1010,7 @@ QList<Finding> checkIcoBytes(const QByteArray& bytes)
 
 namespace {
 
-QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArray>& icons, Memo* memo)
+QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArray>& icons, Memo& memo)
 {
     Checker checker(memo);
     const ByteReader directory(group);
@@ -987,7 +1042,8 @@ QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArra
 
 QList<Finding> checkGroup(const QByteArray& group, const QMap<quint16, QByteArray>& icons)
 {
-    return checkGroup(group, icons, nullptr);
+    Memo memo;
+    return checkGroup(group, icons, memo);
 }
 
 namespace {
@@ -1041,7 +1097,7 @@ FileReport checkFileWith(const QString& path, Memo* sessionMemo)
             void work()
             {
                 for (qsizetype i = next++; i < count; i = next++) {
-                    icons[i].findings = checkGroup(set->groups.at(i), set->icons, memo);
+                    icons[i].findings = checkGroup(set->groups.at(i), set->icons, *memo);
                     done.release();
                 }
             }

@@ -14,6 +14,7 @@ import io
 import os
 import struct
 import sys
+import zlib
 
 from PIL import Image, ImageDraw
 
@@ -27,15 +28,21 @@ def picture(side, alpha=True):
     return im
 
 
-def dib(im, header=40, height=None, compression=0, mask_all_set=False):
+def dib(im, header=40, height=None, compression=0, mask_all_set=False, mask_of=None):
     """A 32-bit icon bitmap: BITMAPINFOHEADER (header bytes long), rows bottom-up BGRA,
-    then the AND mask."""
+    then the AND mask: all set, none set, or set where mask_of (an image) is transparent."""
     w, h = im.size
     px = im.load()
     rows = b"".join(bytes(c for x in range(w) for c in (px[x, y][2], px[x, y][1], px[x, y][0], px[x, y][3]))
                     for y in range(h - 1, -1, -1))
     stride = ((w + 31) // 32) * 4
     mask = (b"\xff" if mask_all_set else b"\x00") * (stride * h)
+    if mask_of is not None:
+        shape = mask_of.load()
+        mask = b"".join(
+            bytes(sum(0x80 >> (x % 8) for x in range(byte * 8, min(w, byte * 8 + 8)) if not shape[x, y][3])
+                  for byte in range(stride))
+            for y in range(h - 1, -1, -1))
     info = struct.pack("<IiiHHIIiiII", header, w, 2 * h if height is None else height, 1, 32, compression,
                        len(rows) + len(mask), 2835, 2835, 0, 0)
     info += b"\x00" * (header - len(info))
@@ -46,6 +53,19 @@ def png(im):
     out = io.BytesIO()
     im.save(out, "PNG")
     return out.getvalue()
+
+
+def corrupt_png(im):
+    """A PNG whose chunks are all sound (lengths, CRCs) but whose image data does not
+    inflate: its zlib stream is cut to half, past the zlib header."""
+    data = png(im)
+    at = data.index(b"IDAT") - 4
+    length = struct.unpack(">I", data[at:at + 4])[0]
+    idat = data[at + 8:at + 8 + length]
+    idat = idat[:2] + bytes(b ^ 0x5A for b in idat[2:len(idat) // 2])
+    chunk = struct.pack(">I", len(idat)) + b"IDAT" + idat
+    chunk += struct.pack(">I", zlib.crc32(b"IDAT" + idat))
+    return data[:at] + chunk + data[at + 12 + length:]
 
 
 def ico(entries, reserved=0, kind=1, count=None, overrides=None):
@@ -96,6 +116,17 @@ def main():
     add("cut-mask", "mask-short", 1, "-", ico([(32, 32, good[:40 + 32 * 32 * 4 + 40])]))
     add("blank-bitmap", "transparent", 1, "blank", ico([(32, 32, dib(transparent, mask_all_set=True))]))
     add("blank-png", "transparent", 1, "solid", ico([(0, 32, png(Image.new("RGBA", (256, 256), (0, 0, 0, 0))))]))
+    # Alpha 0 everywhere: Windows draws the colour rows through the AND mask.  One that
+    # hides nothing shows a solid square; one that draws the picture's shape shows it.
+    opaque = picture(32).copy()
+    opaque.putalpha(0)
+    add("solid-bitmap", "transparent", 1, "solid", ico([(32, 32, dib(opaque))]))
+    add("masked-bitmap", "-", 0, "-", ico([(32, 32, dib(opaque, mask_of=picture(32)))]))
+    # A PNG that is not 8-bit RGBA is decoded all the same: Windows refuses one that does
+    # not, alone or beside a sound image.
+    rgb = corrupt_png(picture(32).convert("RGB"))
+    add("corrupt-rgb", "bad-image", 1, "refused", ico([(32, 24, rgb)]))
+    add("corrupt-rgb-pair", "bad-image", 2, "refused", ico([(16, 32, dib(picture(16))), (32, 24, rgb)]))
     # Two images whose data share bytes: damaged, though each still draws.
     p16 = dib(picture(16))
     add("overlap", "entry-overlap", 2, "-",
