@@ -103,7 +103,7 @@ const QList<Rule> kRules = {
     {"small-png", Severity::Warning, "A PNG image below 256 pixels: older loaders and some tools read only bitmaps at those sizes."},
     {"large-bitmap", Severity::Warning, "A bitmap of 256 pixels or more: several times the bytes of the same image as PNG."},
     {"duplicate", Severity::Warning, "Two entries of the same size and bit count: Windows only ever shows the first."},
-    {"transparent", Severity::Error, "A 32-bit image whose alpha is 0 everywhere: Windows ignores such an alpha and shows the image through its AND mask, blank or as a solid square."},
+    {"transparent", Severity::Error, "A 32-bit image whose alpha is 0 everywhere, with an AND mask that hides every pixel or none (a PNG has none): Windows ignores such an alpha and shows the image blank or as a solid square."},
     {"unused-alpha", Severity::Note, "A 32-bit bitmap whose alpha is 0 everywhere, with an AND mask that draws its shape: Windows shows it through the mask, with hard edges, as if it had no alpha."},
     {"upscaled", Severity::Warning, "An image of up to 256 pixels (the largest Windows shows) that is an enlargement of a smaller one in the icon: it adds no detail and looks blurry."},
     {"missing-size", Severity::Warning, "No image of 16, 32, 48 or 256 pixels: Windows scales another one, blurry, where it shows that size."},
@@ -694,29 +694,40 @@ public:
                     found = shrinks.insert(side, shrink(large.image, side));
                 return *found;
             };
-            // An enlargement shrinks back to the image it was made from, and is hardly
-            // sharper than itself brought down to that size and up again (kSharperAtOne);
-            // a nearest-neighbour one is made of blocks instead.  Of the smaller images
-            // it passes for an enlargement of, the one it matches best is named: an image
-            // enlarged from 32 loses nothing at 32 but its detail between 32 and 16 at 16.
-            const Item* from = nullptr;
-            double best = 1.0;
-            for (int j = 0; j < candidates; ++j) {
-                Item& small = *squares.at(j);
+            // An enlargement shrinks back to the image it was made from and is made of
+            // blocks (nearest neighbour, named by the smallest block size), or is hardly
+            // sharper than itself brought down to that size and up again (kSharperAtOne).
+            // Of the smaller images it passes for an enlargement of, the one it matches
+            // best is named: an image enlarged from 32 loses nothing at 32 but its detail
+            // between 32 and 16 at 16.
+            const auto shrinksBack = [&](Item& small) {
                 if (small.detail < 0)
                     small.detail = detail(small.image);
-                if (!shrinksTo(shrunkTo(int(small.width)).converted, small.image, small.detail))
-                    continue;
-                if (isBlockEnlargement(large.image, int(small.width))) {
+                return shrinksTo(shrunkTo(int(small.width)).converted, small.image, small.detail);
+            };
+            const Item* from = nullptr;
+            for (int j = 0; j < candidates && !from; ++j) {
+                Item& small = *squares.at(j);
+                if (isBlockEnlargement(large.image, int(small.width)) && shrinksBack(small))
                     from = &small;
-                    break;
-                }
+            }
+            double best = 1.0;
+            bool nearest = true;
+            for (int j = from ? -1 : candidates - 1; j >= 0; --j) {
+                Item& small = *squares.at(j);
+                if (!shrinksBack(small))
+                    continue;
                 if (large.edges < 0)
                     large.edges = edgeEnergy(large.image);
                 const Shrunk& shrunk = shrunkTo(int(small.width));
                 const double factor = double(large.width) / double(small.width);
                 const double sharper = large.edges / std::max(edgeEnergy(shrunk.grown()), 1.0);
                 const double score = sharper / (kSharperAtOne + factor * kSharperPerFactor);
+                // Detail beyond the nearest smaller image it shrinks back to is detail
+                // beyond every smaller one.
+                if (nearest && score > 1.0)
+                    break;
+                nearest = false;
                 if (score <= best && addsLittle(large.image, shrunk.grown(), small.detail)) {
                     from = &small;
                     best = score;
@@ -851,7 +862,28 @@ public:
         for (int y = 0; y < height; ++y) {
             const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
             const QRgb* next = y + 1 < height ? reinterpret_cast<const QRgb*>(image.constScanLine(y + 1)) : nullptr;
-            for (int x = 0; x < width; ++x) {
+            int x = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+            // Four pixels at a time, against their right and lower neighbours: the bytes
+            // widened to 16 bits, and each pair of squared differences summed in 32 bits
+            // (at most 2 * 255^2 each, some 8 million over a row of 256 pixels).
+            const __m128i zero = _mm_setzero_si128();
+            __m128i sums = zero;
+            const auto add = [&](__m128i a, __m128i b) {
+                const __m128i low = _mm_sub_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+                const __m128i high = _mm_sub_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
+                sums = _mm_add_epi32(sums, _mm_add_epi32(_mm_madd_epi16(low, low), _mm_madd_epi16(high, high)));
+            };
+            for (; next && x + 4 < width; x += 4) {
+                const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + x));
+                add(here, _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + x + 1)));
+                add(here, _mm_loadu_si128(reinterpret_cast<const __m128i*>(next + x)));
+            }
+            alignas(16) qint32 lanes[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), sums);
+            sum += qint64(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+#endif
+            for (; x < width; ++x) {
                 if (x + 1 < width)
                     sum += squares(line[x], line[x + 1]);
                 if (next)
