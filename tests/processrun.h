@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <functional>
+
 struct Run
 {
     int exitCode = -1;  // -1: did not finish in a minute, or crashed
@@ -13,9 +15,12 @@ struct Run
     QByteArray err;
 };
 
-inline Run run(const QString& program, const QStringList& args)
+// inChild, when given, runs in the child before the program starts (a resource limit).
+inline Run run(const QString& program, const QStringList& args, const std::function<void()>& inChild = {})
 {
     QProcess process;
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     process.start(program, args);
     Run result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)

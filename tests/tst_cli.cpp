@@ -10,6 +10,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstring>
+
 #include <unistd.h>
 
 #include "processrun.h"
@@ -56,6 +61,8 @@ private Q_SLOTS:
     void failedInputKeepsOldIcon_data();
     void failedInputKeepsOldIcon();
     void unwritableFolder();
+    void fullDiskKeepsOldFile_data();
+    void fullDiskKeepsOldFile();
     void usageErrors_data();
     void usageErrors();
     void usageMessages_data();
@@ -208,6 +215,44 @@ void TestCli::unwritableFolder()
     const QList<QByteArray> lines = r.err.trimmed().split('\n');
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().contains("cannot write") && lines.first().contains(output.toUtf8()), lines.first().constData());
+}
+
+void TestCli::fullDiskKeepsOldFile_data()
+{
+    QTest::addColumn<QStringList>("args");  // @ stands for the folder written to
+    QTest::addColumn<QString>("old");       // a file there before the run
+    QTest::addColumn<int>("limit");         // bytes a file may grow to
+    const QString pic = m_dir.filePath(QStringLiteral("pic.png"));
+    const QString doc = QStringLiteral(GLYPHORA_SOURCE_DIR "/examples/badge.glyphora");
+    // 1150 bytes: Qt holds all of them back until the commit
+    QTest::newRow("ico, one small entry") << QStringList{"ico", pic, "-o", "@/old.ico", "--sizes", "16"} << "old.ico"
+                                          << 1024;
+    QTest::newRow("ico") << QStringList{"ico", pic, "-o", "@/old.ico"} << "old.ico" << 4096;
+    QTest::newRow("compose -o") << QStringList{"compose", doc, "-o", "@/old.ico"} << "old.ico" << 4096;
+}
+
+// A disk that fills while a file is written; a file size limit stands in for it (the
+// write fails with EFBIG where a full disk gives ENOSPC, on the same road).  Exit 1, the
+// system's reason, the old file whole and nothing else left.
+void TestCli::fullDiskKeepsOldFile()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, old);
+    QFETCH(int, limit);
+    QTemporaryDir dir;
+    for (QString& arg : args)
+        arg.replace(QLatin1Char('@'), dir.path());
+    const QString oldPath = dir.filePath(old);
+    QVERIFY(writeFile(oldPath, kOldIcon));
+    const Run r = run(kCli, QStringList{"-q"} + args, [limit] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{rlim_t(limit), rlim_t(limit)};
+        setrlimit(RLIMIT_FSIZE, &size);
+    });
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(std::strerror(EFBIG)) && !r.err.contains("libpng"), r.err.constData());
+    QCOMPARE(readFile(oldPath), kOldIcon);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList(old));
 }
 
 void TestCli::usageErrors_data()
