@@ -79,6 +79,9 @@ void TestCli::initTestCase()
     QVERIFY(m_dir.isValid());
     const QImage image = picture(300, 200);
     QVERIFY(image.save(m_dir.filePath(QStringLiteral("pic.png"))));
+    QByteArray damaged = readFile(m_dir.filePath(QStringLiteral("pic.png")));
+    damaged[damaged.size() / 2] = char(damaged.at(damaged.size() / 2) ^ 0x5a);
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("damaged.png")), damaged));
     QVERIFY(image.save(m_dir.filePath(QStringLiteral("Photo.JPG")), "JPEG"));
     QVERIFY(image.save(m_dir.filePath(QStringLiteral("pic.bmp")), "BMP"));
     if (QImageWriter::supportedImageFormats().contains("tiff"))
@@ -151,6 +154,8 @@ void TestCli::failedInputKeepsOldIcon_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("missing file") << "missing.png" << "No such file";
     QTest::newRow("text file named .png") << "notes.png" << "";
+    // libpng prints its own error line about it; -q drops that too
+    QTest::newRow("PNG with a damaged image chunk") << "damaged.png" << "";
 }
 
 void TestCli::failedInputKeepsOldIcon()
