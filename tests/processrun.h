@@ -6,6 +6,9 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <functional>
 
 struct Run
@@ -29,4 +32,16 @@ inline Run run(const QString& program, const QStringList& args, const std::funct
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+// For inChild: files may grow to bytes only.  A write past that fails with EFBIG (the
+// signal it would raise is ignored), as a write to a full disk fails with ENOSPC: a
+// full disk for a test, without mounting one.
+inline std::function<void()> fileSizeLimit(qint64 bytes)
+{
+    return [bytes] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{rlim_t(bytes), rlim_t(bytes)};
+        setrlimit(RLIMIT_FSIZE, &size);
+    };
 }

@@ -10,9 +10,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <cstring>
 
 #include <unistd.h>
@@ -234,11 +231,15 @@ void TestCli::fullDiskKeepsOldFile_data()
                                           << 1024;
     QTest::newRow("ico") << QStringList{"ico", pic, "-o", "@/old.ico"} << "old.ico" << 4096;
     QTest::newRow("compose -o") << QStringList{"compose", doc, "-o", "@/old.ico"} << "old.ico" << 4096;
+    // sets: the small files fit, 256 does not, and none of them may stay
+    QTest::newRow("compose --png-dir") << QStringList{"compose", doc, "--png-dir", "@"} << "16x16.png" << 4096;
+    QTest::newRow("png --out-dir") << QStringList{"png", QStringLiteral(GLYPHORA_SOURCE_DIR "/resources/windows/glyphora.ico"),
+                                                  "--group", "0", "--out-dir", "@"}
+                                   << "0_16x16_32bits.png" << 4096;
 }
 
-// A disk that fills while a file is written; a file size limit stands in for it (the
-// write fails with EFBIG where a full disk gives ENOSPC, on the same road).  Exit 1, the
-// system's reason, the old file whole and nothing else left.
+// A disk that fills while a file or a set is written (fileSizeLimit stands in for it).
+// Exit 1, the system's reason, the old file whole and nothing else left.
 void TestCli::fullDiskKeepsOldFile()
 {
     QFETCH(QStringList, args);
@@ -249,11 +250,7 @@ void TestCli::fullDiskKeepsOldFile()
         arg.replace(QLatin1Char('@'), dir.path());
     const QString oldPath = dir.filePath(old);
     QVERIFY(writeFile(oldPath, kOldIcon));
-    const Run r = run(kCli, QStringList{"-q"} + args, [limit] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit size{rlim_t(limit), rlim_t(limit)};
-        setrlimit(RLIMIT_FSIZE, &size);
-    });
+    const Run r = run(kCli, QStringList{"-q"} + args, fileSizeLimit(limit));
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(std::strerror(EFBIG)) && !r.err.contains("libpng"), r.err.constData());
     QCOMPARE(readFile(oldPath), kOldIcon);
