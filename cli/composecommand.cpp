@@ -1,9 +1,6 @@
 // glyphora-cli compose DOC.glyphora -o OUT.ico | --png-dir DIR [--sizes LIST]: a saved
 // composition rendered as the edit page's "Go" writes it.
 
-#include <QDir>
-#include <QFileInfo>
-
 #include "clicommand.h"
 #include "ico/exportnames.h"
 #include "ico/icoencoder.h"
@@ -11,6 +8,7 @@
 #include "render/compositiondocument.h"
 #include "render/iconrenderer.h"
 #include "render/pngexport.h"
+#include "stagedfolder.h"
 
 namespace Cli {
 
@@ -24,7 +22,9 @@ QString composeUsage()
         "  document names.  With -o the icon is written as \"Go\" writes it for Windows:\n"
         "  16, 24, 32, 48, 64, 128 (32-bit bitmaps), 256 and, from the 512 and 1024 canvas,\n"
         "  512 and 1024 (PNG); --sizes chooses others (below 256 bitmaps, from 256 PNG).\n"
-        "  With --png-dir one PNG file per size, NxN.png, the render scaled smoothly.\n"
+        "  With --png-dir one PNG file per size, NxN.png, the render scaled smoothly;\n"
+        "  they are written into a hidden folder in DIR first and take their names only\n"
+        "  when all were written, so a run that fails leaves DIR as it was.\n"
         "  Pictures are found relative to the document; they must be files of this\n"
         "  machine.  A document of more than %2 objects, or whose display images or\n"
         "  decoded pictures would pass %3 MB, is refused before any decoding.  The same\n"
@@ -94,19 +94,27 @@ int runCompose(const QStringList& args)
         return kExitOk;
     }
 
-    if (!QFileInfo(pngDir).isDir() && !QDir().mkpath(pngDir)) {
-        printError(QStringLiteral("compose: %1: the folder cannot be made").arg(pngDir));
+    StagedFolder staged(pngDir);
+    if (const QString reason = staged.open(StagedFolder::Missing::Make); !reason.isEmpty()) {
+        printError(QStringLiteral("compose: %1: %2").arg(pngDir, reason));
         return kExitFailed;
     }
-    int status = kExitOk;
+    QStringList names;
     for (const int size : std::as_const(sizes)) {
-        const QString path = QDir(pngDir).filePath(ExportNames::composedPngFileName(size));
-        if (!PngExport::writePng(PngExport::composedAtSize(render, size), path, &error)) {
-            printError(QStringLiteral("compose: %1").arg(error));
-            status = kExitFailed;
+        const QString name = ExportNames::composedPngFileName(size);
+        // The set is kept from the folder after one failure: one line says why.
+        const QString reason = PngExport::savePng(PngExport::composedAtSize(render, size), staged.stagedPath(name));
+        if (!reason.isEmpty()) {
+            printError(QStringLiteral("compose: cannot write %1: %2; nothing written").arg(staged.finalPath(name), reason));
+            return kExitFailed;
         }
+        names.append(name);
     }
-    return status;
+    if (const QString reason = staged.commit(names); !reason.isEmpty()) {
+        printError(QStringLiteral("compose: %1").arg(reason));
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 } // namespace Cli

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <atomic>
 #include <memory>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "clicommand.h"
 #include "kvglobal.h"
 #include "stderrlog.h"
+#include "stderrrelay.h"
 
 namespace {
 
@@ -31,7 +33,8 @@ const Command kCommands[] = {
     {"lint", "check .ico files and the icons of an .exe or .dll for what Windows needs", Cli::runLint},
 };
 
-bool quietFlag = false;
+// Read by the stderr relay's thread too.
+std::atomic<bool> quietFlag{false};
 bool verboseFlag = false;
 QtMessageHandler qtHandler = nullptr;
 
@@ -39,6 +42,8 @@ void messageFilter(QtMsgType type, const QMessageLogContext& context, const QStr
 {
     if (quietFlag && type != QtFatalMsg)
         return;
+    if (type == QtFatalMsg)
+        StderrRelay::finishRunning();
     // The readers' debug lines follow every directory entry (thousands for one system
     // library); they are for whoever looks into a file, not for a build log.
     if (type == QtDebugMsg && !verboseFlag)
@@ -223,6 +228,8 @@ std::optional<int> parseFileAndOutput(const QString& command, const QStringList&
 
 int main(int argc, char** argv)
 {
+    // First, so that it ends last: every line written before main returns still comes out.
+    StderrRelay stderrRelay;
     // Install the filter before anything can log; it keeps Qt's own handler for the rest.
     qtHandler = qInstallMessageHandler(messageFilter);
 #ifdef Q_OS_WIN

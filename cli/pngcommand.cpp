@@ -2,13 +2,12 @@
 // listed icon group as PNG files, named as the Extract tab's "Export Icon to PNG" dialog
 // names them.
 
-#include <QDir>
-#include <QFileInfo>
 #include <QHash>
 
 #include "clicommand.h"
 #include "ico/exportnames.h"
 #include "render/pngexport.h"
+#include "stagedfolder.h"
 
 namespace Cli {
 
@@ -79,7 +78,9 @@ QString pngUsage()
         "  it lists them: '#768' for the number 768, MAINICON for a string) as a PNG\n"
         "  file in DIR, named NAME_WxW_Dbits.png (W the width, D the bits per pixel),\n"
         "  as the Extract tab's export to PNG names them.  Two images that would get\n"
-        "  the same name are an error, and then nothing is written.\n"
+        "  the same name are an error, and then nothing is written.  The files are\n"
+        "  written into a hidden folder in DIR first and take their names only when all\n"
+        "  were written, so a run that fails leaves DIR as it was.\n"
         "  --group ROW|NAME   the group's row, from 0, or its name: #NUMBER or a string\n"
         "                     (any case)\n"
         "  --out-dir DIR      the folder of the PNG files (made when missing)\n"
@@ -147,7 +148,7 @@ int runPng(const QStringList& args)
 
     // The dialog lists the images last first and writes them from the top, so a later
     // image of the same size and depth would replace an earlier one: refuse that here.
-    QList<QString> paths;
+    QStringList names;
     QHash<QString, int> seen;
     for (int i = record.entries.size() - 1; i >= 0; --i) {
         const IconImageEntry& entry = record.entries.at(i);
@@ -163,21 +164,26 @@ int runPng(const QStringList& args)
             return kExitFailed;
         }
         seen.insert(file, i);
-        paths.append(QDir(outDir).filePath(file));
+        names.append(file);
     }
-    if (!QFileInfo(outDir).isDir() && !QDir().mkpath(outDir)) {
-        printError(QStringLiteral("png: %1: the folder cannot be made").arg(outDir));
+    StagedFolder staged(outDir);
+    if (const QString reason = staged.open(StagedFolder::Missing::Make); !reason.isEmpty()) {
+        printError(QStringLiteral("png: %1: %2").arg(outDir, reason));
         return kExitFailed;
     }
-    int status = kExitOk;
     for (int i = record.entries.size() - 1, n = 0; i >= 0; --i, ++n) {
-        QString error;
-        if (!PngExport::writePng(record.entries.at(i).image, paths.at(n), &error)) {
-            printError(QStringLiteral("png: %1").arg(error));
-            status = kExitFailed;
+        // The set is kept from the folder after one failure: one line says why.
+        const QString reason = PngExport::savePng(record.entries.at(i).image, staged.stagedPath(names.at(n)));
+        if (!reason.isEmpty()) {
+            printError(QStringLiteral("png: cannot write %1: %2; nothing written").arg(staged.finalPath(names.at(n)), reason));
+            return kExitFailed;
         }
     }
-    return status;
+    if (const QString reason = staged.commit(names); !reason.isEmpty()) {
+        printError(QStringLiteral("png: %1").arg(reason));
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 } // namespace Cli

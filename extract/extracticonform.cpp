@@ -10,7 +10,6 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QPointer>
-#include <QSaveFile>
 #include <QStandardItem>
 #include <QStandardItemModel>
 #include <QThreadPool>
@@ -21,6 +20,7 @@
 
 #include "exporticondialog.h"
 #include "extracticonlistview.h"
+#include "filesave.h"
 #include "ico/extracticonglobal.h"
 #include "ico/icoassembly.h"
 #include "ico/iconlisting.h"
@@ -45,12 +45,10 @@ bool hasIcoSuffix(const QString& path)
 // was.  The reason when it failed, else empty.
 QString saveBytes(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qCritical().noquote() << "Error: Could not write" << path << "-" << file.errorString();
-        return file.errorString();
-    }
-    return QString();
+    const FileSave::Result saved = FileSave::save(path, {bytes});
+    if (!saved.ok())
+        qCritical().noquote() << "Error: Could not write" << path << "-" << saved.error;
+    return saved.error;
 }
 
 // One line of the failure box: the file and why it was not written.

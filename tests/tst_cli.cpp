@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cstring>
+
 #include <unistd.h>
 
 #include "processrun.h"
@@ -56,6 +58,8 @@ private Q_SLOTS:
     void failedInputKeepsOldIcon_data();
     void failedInputKeepsOldIcon();
     void unwritableFolder();
+    void fullDiskKeepsOldFile_data();
+    void fullDiskKeepsOldFile();
     void usageErrors_data();
     void usageErrors();
     void usageMessages_data();
@@ -72,6 +76,9 @@ void TestCli::initTestCase()
     QVERIFY(m_dir.isValid());
     const QImage image = picture(300, 200);
     QVERIFY(image.save(m_dir.filePath(QStringLiteral("pic.png"))));
+    QByteArray damaged = readFile(m_dir.filePath(QStringLiteral("pic.png")));
+    damaged[damaged.size() / 2] = char(damaged.at(damaged.size() / 2) ^ 0x5a);
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("damaged.png")), damaged));
     QVERIFY(image.save(m_dir.filePath(QStringLiteral("Photo.JPG")), "JPEG"));
     QVERIFY(image.save(m_dir.filePath(QStringLiteral("pic.bmp")), "BMP"));
     if (QImageWriter::supportedImageFormats().contains("tiff"))
@@ -144,6 +151,8 @@ void TestCli::failedInputKeepsOldIcon_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("missing file") << "missing.png" << "No such file";
     QTest::newRow("text file named .png") << "notes.png" << "";
+    // libpng prints its own error line about it; -q drops that too
+    QTest::newRow("PNG with a damaged image chunk") << "damaged.png" << "";
 }
 
 void TestCli::failedInputKeepsOldIcon()
@@ -208,6 +217,44 @@ void TestCli::unwritableFolder()
     const QList<QByteArray> lines = r.err.trimmed().split('\n');
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().contains("cannot write") && lines.first().contains(output.toUtf8()), lines.first().constData());
+}
+
+void TestCli::fullDiskKeepsOldFile_data()
+{
+    QTest::addColumn<QStringList>("args");  // @ stands for the folder written to
+    QTest::addColumn<QString>("old");       // a file there before the run
+    QTest::addColumn<int>("limit");         // bytes a file may grow to
+    const QString pic = m_dir.filePath(QStringLiteral("pic.png"));
+    const QString doc = QStringLiteral(GLYPHORA_SOURCE_DIR "/examples/badge.glyphora");
+    // 1150 bytes: Qt holds all of them back until the commit
+    QTest::newRow("ico, one small entry") << QStringList{"ico", pic, "-o", "@/old.ico", "--sizes", "16"} << "old.ico"
+                                          << 1024;
+    QTest::newRow("ico") << QStringList{"ico", pic, "-o", "@/old.ico"} << "old.ico" << 4096;
+    QTest::newRow("compose -o") << QStringList{"compose", doc, "-o", "@/old.ico"} << "old.ico" << 4096;
+    // sets: the small files fit, 256 does not, and none of them may stay
+    QTest::newRow("compose --png-dir") << QStringList{"compose", doc, "--png-dir", "@"} << "16x16.png" << 4096;
+    QTest::newRow("png --out-dir") << QStringList{"png", QStringLiteral(GLYPHORA_SOURCE_DIR "/resources/windows/glyphora.ico"),
+                                                  "--group", "0", "--out-dir", "@"}
+                                   << "0_16x16_32bits.png" << 4096;
+}
+
+// A disk that fills while a file or a set is written (fileSizeLimit stands in for it).
+// Exit 1, the system's reason, the old file whole and nothing else left.
+void TestCli::fullDiskKeepsOldFile()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, old);
+    QFETCH(int, limit);
+    QTemporaryDir dir;
+    for (QString& arg : args)
+        arg.replace(QLatin1Char('@'), dir.path());
+    const QString oldPath = dir.filePath(old);
+    QVERIFY(writeFile(oldPath, kOldIcon));
+    const Run r = run(kCli, QStringList{"-q"} + args, fileSizeLimit(limit));
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(std::strerror(EFBIG)) && !r.err.contains("libpng"), r.err.constData());
+    QCOMPARE(readFile(oldPath), kOldIcon);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList(old));
 }
 
 void TestCli::usageErrors_data()

@@ -4,6 +4,8 @@
 // the same after a save and a load, the size sets, and the same bytes on every run.
 #include <QtTest>
 
+#include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -149,6 +151,17 @@ void TestCliBatch::initTestCase()
     QVERIFY(writeFile(file("doc.glyphora"),
                       everyEffect({"pics/red.png", "pics/green.jpg", "pics/blue.png"}, 2)));
     QVERIFY(writeFile(file("pics/fine.svg"), kFineDrawing));
+    // an .ico of one 32x32 PNG entry with a byte of its image data changed
+    QBuffer png;
+    QVERIFY(png.open(QIODevice::WriteOnly) && picture(32, 32, qRgb(200, 40, 40)).save(&png, "PNG"));
+    QByteArray damaged = png.data();
+    damaged[damaged.size() / 2] = char(damaged.at(damaged.size() / 2) ^ 0x5a);
+    QByteArray ico;
+    QDataStream stream(&ico, QIODevice::WriteOnly);
+    stream.setByteOrder(QDataStream::LittleEndian);
+    stream << quint16(0) << quint16(1) << quint16(1) << quint8(32) << quint8(32) << quint16(0) << quint16(1)
+           << quint16(32) << quint32(damaged.size()) << quint32(22);
+    QVERIFY(writeFile(file("pics/damaged.ico"), ico + damaged));
 }
 
 void TestCliBatch::composePngDir()
@@ -257,6 +270,9 @@ void TestCliBatch::faults_data()
     QTest::newRow("png: text file named .exe")
         << QStringList{"png", "@pics/text.exe", "--group", "0", "--out-dir", out} << 1
         << "png: @pics/text.exe: not a readable executable or library";
+    QTest::newRow("png: an icon whose one PNG is damaged")
+        << QStringList{"png", "@pics/damaged.ico", "--group", "0", "--out-dir", out} << 1
+        << "png: @pics/damaged.ico: no icon image could be read";
     QTest::newRow("png: a picture, not an icon file")
         << QStringList{"png", "@pics/red.png", "--group", "0", "--out-dir", out} << 1 << "png: @pics/red.png: ";
     QTest::newRow("compose: missing document") << QStringList{"compose", "@absent.glyphora", "-o", "@x.ico"} << 1

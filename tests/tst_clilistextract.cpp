@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+
 #include "pewriter.h"
 #include "testicons.h"
 
@@ -79,6 +81,32 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("comdlg_%1.ico").arg(groups))));
         // icotool reads what was written.
         QCOMPARE(run("icotool", {"-l", m_dir.filePath("comdlg_0.ico")}).exitCode, 0);
+    }
+
+    // A disk that fills part way through the groups (fileSizeLimit: the small ones fit):
+    // nothing written, an old file of one of the names whole.  The folder's dot is no
+    // suffix of the files' names.
+    void extractFullDisk()
+    {
+        if (!QFile::exists(kComdlg))
+            QSKIP("wine is missing");
+        QTemporaryDir dir;
+        const QString sets = dir.filePath("sets.d");
+        QVERIFY(QDir().mkpath(sets));
+        QVERIFY(writeFile(sets + "/comdlg_1.ico", "old icon"));
+        const auto entries = [](const QString& folder) {
+            return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        };
+        Run r = run(kCli, {"-q", "extract", kComdlg, "-o", sets + "/comdlg"}, fileSizeLimit(20000));
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(std::strerror(EFBIG)) && r.err.contains("nothing written"), r.err.constData());
+        QCOMPARE(entries(sets), QStringList("comdlg_1.ico"));
+        QCOMPARE(readFile(sets + "/comdlg_1.ico"), QByteArray("old icon"));
+        QCOMPARE(entries(dir.path()), QStringList("sets.d"));
+        r = run(kCli, {"-q", "extract", kComdlg, "-o", sets + "/comdlg"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(entries(sets).size() > 1);
+        QCOMPARE(entries(dir.path()), QStringList("sets.d"));
     }
 
     void groupNames_data()

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QList>
 #include <QThreadPool>
 #include <QtDebug>
@@ -85,11 +86,14 @@ std::optional<QList<IcoFile::Image>> groupImages(const QByteArray& groupBytes,
     return images;
 }
 
-// Writes images to path; the reason (after a logged line) when it could not, else empty.
+// Writes images to path; the reason (after a logged line naming shownPath, by default
+// path) when it could not, else empty.
 QString saveImages(const QString& path, const QList<IcoFile::Image>& images,
-                   const IcoLayout::Header& header = {})
+                   const IcoLayout::Header& header = {}, QString shownPath = QString())
 {
     const IcoFile::SaveResult saved = IcoFile::save(path, images, header);
+    if (shownPath.isEmpty())
+        shownPath = path;
     switch (saved.failure) {
     case IcoFile::Failure::None:
         return QString();
@@ -98,11 +102,11 @@ QString saveImages(const QString& path, const QList<IcoFile::Image>& images,
         return tr("the icon group is too large for an ICO file");
     case IcoFile::Failure::Open:
         qCritical().nospace().noquote()
-            << "Error: Could not open output file '" << path << "' for writing.";
+            << "Error: Could not open output file '" << shownPath << "' for writing.";
         return saved.error.isEmpty() ? tr("the file cannot be opened for writing") : saved.error;
     case IcoFile::Failure::Write:
         qCritical().nospace().noquote()
-            << "Error: Could not write output file '" << path << "': " << saved.error;
+            << "Error: Could not write output file '" << shownPath << "': " << saved.error;
         return saved.error.isEmpty() ? tr("the file cannot be written") : saved.error;
     }
     return tr("the file cannot be written");
@@ -120,8 +124,10 @@ QString groupOutputPath(const QString& outputPath, int index, int count)
 {
     if (count == 1)
         return outputPath;
+    // The dot of the file's own name: "icons.d/app" is the stem itself, not "icons".
+    const qsizetype slash = qMax(outputPath.lastIndexOf(QLatin1Char('/')), outputPath.lastIndexOf(QLatin1Char('\\')));
     const qsizetype dot = outputPath.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot < 0 ? outputPath : outputPath.left(dot);
+    const QString stem = dot <= slash ? outputPath : outputPath.left(dot);
     return stem + QStringLiteral("_%1.ico").arg(index);
 }
 
@@ -190,7 +196,7 @@ QStringList fileGroupOutputPaths(const QString& sourcePath, const QString& outpu
     return paths;
 }
 
-ExportResult exportFileGroups(const QString& sourcePath, const QString& outputPath)
+ExportResult exportFileGroups(const QString& sourcePath, const QString& outputPath, const QString& writeFolder)
 {
     ExportResult result;
     IconResourceSet resources;
@@ -216,9 +222,10 @@ ExportResult exportFileGroups(const QString& sourcePath, const QString& outputPa
         if (!files.at(i))
             continue;
         const QString path = groupOutputPath(outputPath, i, count);
+        const QString written = writeFolder.isEmpty() ? path : QDir(writeFolder).filePath(QFileInfo(path).fileName());
         const QList<IcoFile::Image>& images = *files.at(i);
         QString* error = &result.files[i].error;
-        pool.start([path, &images, error] { *error = saveImages(path, images); });
+        pool.start([path, written, &images, error] { *error = saveImages(written, images, {}, path); });
     }
     pool.waitForDone();
 

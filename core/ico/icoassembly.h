@@ -57,7 +57,11 @@ struct ExportResult
 };
 
 // exportFileGroupsAsIco with a reason a person can read for each file not written.
-ExportResult exportFileGroups(const QString& sourcePath, const QString& outputPath);
+// With writeFolder the files are written there instead, under the names outputPath gives
+// them (a folder the caller moves them out of); the results and log lines still name the
+// paths of outputPath.
+ExportResult exportFileGroups(const QString& sourcePath, const QString& outputPath,
+                              const QString& writeFolder = QString());
 
 // The paths exportFileGroups would write for sourcePath, in directory order; empty when
 // the source cannot be read or holds no complete group.

@@ -85,7 +85,7 @@ QString writeReason(const QString& outputPath, const QString& error)
     return QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(outputPath), error);
 }
 
-// Header, directory and payloads, written through QSaveFile so that a failure leaves
+// Header, directory and payloads, written through IcoFile so that a failure leaves
 // any old file as it was and no partial file behind.  Each entry is logged first.
 bool writeFile(const QList<EncodedEntry>& entries, const QString& outputPath, QString* reason)
 {

@@ -1,6 +1,6 @@
 #include "icofile.h"
 
-#include <QSaveFile>
+#include "filesave.h"
 
 namespace IcoFile {
 
@@ -48,18 +48,19 @@ SaveResult save(const QString& path, const QList<Image>& images, const IcoLayout
     const auto head = directory(images, header);
     if (!head)
         return {Failure::TooLarge, QString()};
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {Failure::Open, file.errorString()};
-    bool ok = file.write(*head) == head->size();
-    for (qsizetype i = 0; ok && i < images.size(); ++i)
-        ok = file.write(images.at(i).payload) == images.at(i).payload.size();
-    if (!ok || !file.commit()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return {Failure::Write, error};
+    QList<QByteArray> parts{*head};
+    for (const Image& image : images)
+        parts.append(image.payload);
+    const FileSave::Result saved = FileSave::save(path, parts);
+    switch (saved.failure) {
+    case FileSave::Failure::None:
+        return {};
+    case FileSave::Failure::Open:
+        return {Failure::Open, saved.error};
+    case FileSave::Failure::Write:
+        break;
     }
-    return {};
+    return {Failure::Write, saved.error};
 }
 
 } // namespace IcoFile

@@ -2,7 +2,7 @@
 
 // Writes .ico files: the header, a directory whose lengths and offsets come from the
 // payloads, then the payloads byte for byte.  The encoder and the group assembly both
-// write through here.  A file is replaced through QSaveFile, so a failure never leaves a
+// write through here.  A file is replaced through FileSave, so a failure never leaves a
 // partial file and never touches a file that was there before.
 
 #include <QByteArray>
@@ -36,7 +36,7 @@ enum class Failure { None, TooLarge, Open, Write };
 struct SaveResult
 {
     Failure failure = Failure::None;
-    QString error;  // QSaveFile's error string for Open and Write
+    QString error;  // the system's reason for Open and Write ("No space left on device")
     bool ok() const { return failure == Failure::None; }
 };
 

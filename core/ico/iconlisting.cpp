@@ -92,6 +92,10 @@ QImage decodeWithFallback(const QByteArray& payload, int width, int height, bool
         return image;
     }
     *viaQt = false;
+    // A PNG that does not decode is a damaged image, as Windows takes it: read as a
+    // bitmap, its signature and IHDR would give a picture of noise ("21060-bit").
+    if (IconDecoder::isPngPayload(payload))
+        return QImage();
     return decodeModuleDib(payload, width, height, bitCount);
 }
 

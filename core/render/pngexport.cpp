@@ -1,8 +1,10 @@
 #include "pngexport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImageWriter>
-#include <QSaveFile>
+
+#include "filesave.h"
 
 namespace PngExport {
 
@@ -15,23 +17,26 @@ QImage composedAtSize(const QImage& render, int side)
     return render.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+QString savePng(const QImage& image, const QString& path)
+{
+    if (image.isNull())
+        return QStringLiteral("no image");
+    // Encoded in memory first: a write that fails inside libpng (a full disk) gives
+    // nothing but "Unknown error", while FileSave keeps the system's reason.  A PNG of
+    // the largest side is a few MB.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "PNG");
+    writer.setOptimizedWrite(true);
+    writer.setProgressiveScanWrite(true);
+    if (!writer.write(image))
+        return writer.errorString();
+    return FileSave::save(path, {buffer.data()}).error;
+}
+
 bool writePng(const QImage& image, const QString& path, QString* error)
 {
-    QSaveFile file(path);
-    QString reason;
-    if (image.isNull()) {
-        reason = QStringLiteral("no image");
-    } else if (!file.open(QIODevice::WriteOnly)) {
-        reason = file.errorString();
-    } else {
-        QImageWriter writer(&file, "PNG");
-        writer.setOptimizedWrite(true);
-        writer.setProgressiveScanWrite(true);
-        if (!writer.write(image))
-            reason = writer.errorString();
-        else if (!file.commit())
-            reason = file.errorString();
-    }
+    const QString reason = savePng(image, path);
     if (reason.isEmpty())
         return true;
     if (error)

@@ -17,8 +17,11 @@ constexpr int kMaxComposedSide = 1024;
 QImage composedAtSize(const QImage& render, int side);
 
 // Writes image as a PNG file (optimised, progressive scan, as the export dialogs write)
-// through QSaveFile: an old file of that name is replaced only by a whole new one.
-// False with error ("cannot write PATH: reason") on failure.
+// through FileSave: an old file of that name is replaced only by a whole new one.
+// The reason ("No space left on device") when it was not written, else empty.
+QString savePng(const QImage& image, const QString& path);
+
+// savePng, false with error ("cannot write PATH: reason") on failure.
 bool writePng(const QImage& image, const QString& path, QString* error = nullptr);
 
 } // namespace PngExport

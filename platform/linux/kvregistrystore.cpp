@@ -179,7 +179,15 @@ bool store(const QString& path, int lockTimeoutMs, const QString& root, const QS
         qWarning().noquote() << "Settings store" << path << "cannot be written:" << file.errorString();
         return false;
     }
-    file.write(QJsonDocument(document).toJson(QJsonDocument::Indented));
+    // QFileDevice holds a small file back until the commit, and commit() neither reports
+    // nor refuses a write that fails then (a full disk): the store would be replaced by an
+    // empty one.  The explicit flush fails first.
+    const QByteArray bytes = QJsonDocument(document).toJson(QJsonDocument::Indented);
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        qWarning().noquote() << "Settings store" << path << "cannot be written:" << file.errorString();
+        file.cancelWriting();
+        return false;
+    }
     if (!file.commit()) {
         qWarning().noquote() << "Settings store" << path << "cannot be written:" << file.errorString();
         return false;
