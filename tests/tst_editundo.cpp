@@ -24,6 +24,7 @@
 #include "render/composition.h"
 #include "render/compositiondocument.h"
 #include "render/iconrenderer.h"
+#include "testfiles.h"
 
 class TestEditUndo : public QObject
 {
@@ -38,6 +39,7 @@ private Q_SLOTS:
     void gestureIsOneStep();
     void unsavedChanges_data();
     void unsavedChanges();
+    void openIsNotUndone();
 
 private:
     template <typename T>
@@ -309,6 +311,31 @@ void TestEditUndo::unsavedChanges()
         QTRY_COMPARE(canvas()->renderOutput(), other);
         QVERIFY(stack()->isClean());
     }
+}
+
+// Undo just after opening a document has nothing to bring back, so Save never writes the
+// composition that was there before into the opened file.
+void TestEditUndo::openIsNotUndone()
+{
+    const QString opened = file("opened.glyphora");
+    QVERIFY(writeFile(opened, R"({"format": "glyphora-composition", "version": 1,
+                                  "objects": [{"id": 4, "picture": "pic2.png", "scale": 30}]})"));
+    enterEdit();
+    wheel(2);
+    QVERIFY(form->saveComposition(file("mine.glyphora")));
+    form->openComposition(opened);
+    QTRY_COMPARE(form->composition()->imageDataList().value(0).id, 4);
+    const QImage shown = canvas()->renderOutput();
+
+    canvas()->setFocus();
+    QTest::keyClick(canvas(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(canvas()->renderOutput(), shown);
+    whenModal<QMessageBox>(form, [](QMessageBox* box) { box->button(QMessageBox::Save)->click(); });
+    QTest::mouseClick(child<QPushButton>("backButton"), Qt::LeftButton);
+    QVERIFY(child<QPushButton>("editButton")->isVisible());
+    CompositionDocument reopened;
+    QVERIFY(reopened.load(opened, nullptr));
+    QCOMPARE(reopened.objects.value(0).id, 4);
 }
 
 QTEST_MAIN(TestEditUndo)
