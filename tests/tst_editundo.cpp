@@ -39,6 +39,7 @@ private Q_SLOTS:
     void gestureIsOneStep();
     void unsavedChanges_data();
     void unsavedChanges();
+    void undoKeepsPictures();
     void openIsNotUndone();
 
 private:
@@ -311,6 +312,28 @@ void TestEditUndo::unsavedChanges()
         QTRY_COMPARE(canvas()->renderOutput(), other);
         QVERIFY(stack()->isClean());
     }
+}
+
+// A picture changed and then deleted on disk while its object is in the history: redo
+// of the add and undo of the delete bring the object back as it was drawn.
+void TestEditUndo::undoKeepsPictures()
+{
+    enterEdit();
+    const QString picture = file("changing.png");
+    QFile::remove(picture);
+    QVERIFY(QFile::copy(file("pic1.png"), picture));
+    dropFiles(canvas(), {QUrl::fromLocalFile(picture)});
+    const QImage drawn = canvas()->renderOutput();
+    const int id = form->composition()->imageDataList().constLast().id;
+
+    stack()->undo();
+    QVERIFY(QFile::remove(picture) && QFile::copy(file("pic2.png"), picture));
+    stack()->redo();
+    QCOMPARE(canvas()->renderOutput(), drawn);
+    form->composition()->removeObjects({id});
+    QVERIFY(QFile::remove(picture));
+    stack()->undo();
+    QCOMPARE(canvas()->renderOutput(), drawn);
 }
 
 // Undo just after opening a document has nothing to bring back, so Save never writes the
