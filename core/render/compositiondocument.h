@@ -60,7 +60,8 @@ public:
     // ImageData::kMaxDisplayPixels); four 8000 x 8000 display images fit, twenty do not.
     static constexpr qint64 kMaxDisplayPixels = qint64(256) << 20;
     // The decoded pictures (each distinct file once, an SVG at 1024 x 1024), as their
-    // headers state them: another 1 GB at 4 bytes a pixel.
+    // headers state them: another 1 GB at 4 bytes a pixel.  A picture whose header does
+    // not tell is decoded within what is left of it before any other.
     static constexpr qint64 kMaxPicturePixels = qint64(256) << 20;
 
     struct Limits
@@ -74,7 +75,8 @@ public:
 
     IconStyle style;
     // Drawing order; pictures loaded, display images built.  Objects made from one picture
-    // file share its one decode (the same QImage data) and its halvings.
+    // file (or files of the same bytes) share its one decode (the same QImage data) and
+    // its halvings.
     QList<ImageData> objects;
 
     // The document's bytes for style and objects, picture paths written relative to
