@@ -266,6 +266,29 @@ private Q_SLOTS:
         QVERIFY2(after.ru_maxrss - before.ru_maxrss < 96 * 1024, qPrintable(QString::number(after.ru_maxrss)));
         QCOMPARE(doc.objects.size(), 5);
     }
+
+    // Picture names that read as something else unless written with ./ before them: the
+    // document saved beside them, above them and below them opens to the same files.
+    void awkwardNamesReopen()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath("names/deeper"));
+        QList<ImageData> objects;
+        for (const char* name : {"v2:logo.png", ":logo.png", "\\\\host\\logo.png", "c:logo.png", "deeper/http:x.png"}) {
+            ImageData data;
+            data.id = int(objects.size());
+            data.path = file(QStringLiteral("names/") + QLatin1String(name));
+            QVERIFY(QFile::copy(file("small.png"), data.path));
+            objects.append(data);
+        }
+        for (const char* name : {"names/a.glyphora", "a.glyphora", "names/deeper/a.glyphora"}) {
+            QString error;
+            QVERIFY2(CompositionDocument::save(file(name), IconStyle(), objects, &error), qPrintable(error));
+            CompositionDocument reopened;
+            QVERIFY2(reopened.load(file(name), &error), qPrintable(QString(name) + ": " + error));
+            for (qsizetype i = 0; i < objects.size(); ++i)
+                QCOMPARE(reopened.objects.at(i).path, objects.at(i).path);
+        }
+    }
 };
 
 QTEST_MAIN(TestDocumentLimits)

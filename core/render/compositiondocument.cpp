@@ -148,6 +148,23 @@ qint64 megabytes(qint64 pixels)
     return (pixels * 4) >> 20; // 4 bytes a pixel, as the display images are held
 }
 
+// A picture's name as the document holds it: relative to folder, and read back by
+// fromJson as this very file.  A relative name that would read as something else
+// (v2:logo.png as a URL, \\x.png as a share, :logo.png as one of Qt's resources) is
+// written as ./v2:logo.png; one on another drive stays absolute.
+QString documentName(const QString& path, const QDir& folder)
+{
+    const QString target = QFileInfo(path).absoluteFilePath();
+    const auto readsBack = [&](const QString& name) {
+        return remoteKind(name).isEmpty() && QDir::cleanPath(folder.absoluteFilePath(name)) == QDir::cleanPath(target);
+    };
+    const QString relative = QDir::fromNativeSeparators(folder.relativeFilePath(target));
+    if (readsBack(relative))
+        return relative;
+    const QString dotted = QStringLiteral("./") + relative;
+    return readsBack(dotted) ? dotted : QDir::fromNativeSeparators(target);
+}
+
 // One picture file of a document, decoded once for every object made from it.
 struct PictureFile
 {
@@ -226,8 +243,7 @@ QByteArray CompositionDocument::toJson(const IconStyle& style, const QList<Image
     }
     QJsonArray list;
     for (const ImageData& object : objects) {
-        const QString picture = object.path.isEmpty() ? QString()
-                                                      : QDir::fromNativeSeparators(folder.relativeFilePath(object.path));
+        const QString picture = object.path.isEmpty() ? QString() : documentName(object.path, folder);
         list.append(QJsonObject{{"id", object.id},
                                 {"picture", picture},
                                 {"x", object.position.x()},

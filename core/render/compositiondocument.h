@@ -23,7 +23,8 @@
 // key takes its first-run value; a value out of range is clamped as the style's controls
 // clamp it (and said in a warning).  "objects" lists the image objects in drawing order,
 // the first drawn first: the picture's path relative to the document's folder (an
-// absolute path is taken as it is), the top-left position in canvas pixels, the scale
+// absolute path is taken as it is; a name that would read as a URL or a share, such as
+// v2:logo.png, is written ./v2:logo.png), the top-left position in canvas pixels, the scale
 // in percent of the picture's full size, the rotation in degrees clockwise, and the id
 // that names the object "Image" + id.  Ids are unique and 0 or more.
 
