@@ -143,6 +143,15 @@ QSize pictureSize(const QString& path)
     return reader.size();
 }
 
+// The pixels of the pictures whose sizes are known; one still unknown counts 0.
+qint64 countedPixels(const QList<QSize>& sizes)
+{
+    qint64 pixels = 0;
+    for (const QSize& size : sizes)
+        pixels += size.isValid() ? qint64(size.width()) * size.height() : 0;
+    return pixels;
+}
+
 qint64 megabytes(qint64 pixels)
 {
     return (pixels * 4) >> 20; // 4 bytes a pixel, as the display images are held
@@ -210,9 +219,7 @@ qsizetype pictureIndex(QList<PictureFile>& files, const QString& path)
 QString CompositionDocument::checkBudgets(const QList<ImageData>& objects, const QList<QSize>& pictureSizes,
                                           const QList<qsizetype>& pictureOf) const
 {
-    qint64 picturePixels = 0;
-    for (const QSize& size : pictureSizes)
-        picturePixels += size.isValid() ? qint64(size.width()) * size.height() : 0;
+    const qint64 picturePixels = countedPixels(pictureSizes);
     if (picturePixels > limits.maxPicturePixels)
         return QStringLiteral("the pictures would take %1 MB once decoded, more than the %2 MB a document may use")
             .arg(megabytes(picturePixels))
@@ -406,10 +413,7 @@ bool CompositionDocument::fromJson(const QByteArray& json, const QDir& folder, Q
     for (qsizetype i = 0; i < files.size(); ++i) {
         if (sizes.at(i).isValid())
             continue;
-        qint64 counted = 0;
-        for (const QSize& size : std::as_const(sizes))
-            counted += size.isValid() ? qint64(size.width()) * size.height() : 0;
-        const qint64 leftBytes = (limits.maxPicturePixels - counted) * 4;
+        const qint64 leftBytes = (limits.maxPicturePixels - countedPixels(sizes)) * 4;
         bool lowered = false;
         if (!SourceImage::loadWithin(files.at(i).path, leftBytes, pictures[i], &lowered)) {
             const qsizetype object = pictureOf.indexOf(i);
