@@ -47,7 +47,7 @@ public:
 
     // Opens the composition document at path on the edit page: it is read and its
     // pictures decoded in the background (a busy cursor meanwhile), then its style and
-    // objects replace the current ones, nothing selected.  A later open, or entering edit
+    // objects replace the current ones, nothing selected, with a fresh undo history.  A later open, or entering edit
     // mode, drops the result of an earlier one still running.  A document that cannot be
     // opened changes nothing and is named, with the reason, in a warning box.
     void openComposition(const QString& path);

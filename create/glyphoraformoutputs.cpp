@@ -222,10 +222,10 @@ void GlyphoraForm::dropCompositionLoads()
 
 void GlyphoraForm::showComposition(const CompositionDocument& document)
 {
-    // One step whose undo brings back what was there; the document as opened is what
-    // the file holds, so the composition is clean.
-    model->replace(document.style, document.objects, tr("Open Composition"));
-    model->undoStack()->setClean();
+    // A fresh history, as entering the edit page starts one: an undo that brought back
+    // what was there before would leave documentPath naming the opened file, and the
+    // next Save would write the old composition into it.
+    model->reset(document.style, document.objects);
     pageLayout->setCurrentIndex(kEditPage);
     ui->widget->update();
 }

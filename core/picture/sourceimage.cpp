@@ -3,7 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QMutex>
 
+#include <algorithm>
+#include <limits>
+
+#include "bytes/imagealloc.h"
 #include "ico/fastpng.h"
 #include "kvglobal.h"
 
@@ -78,6 +83,27 @@ bool load(const QString& path, int svgWidth, int svgHeight, QImage& out)
         return false;
     out = image;
     return true;
+}
+
+bool loadWithin(const QString& path, qint64 maxBytes, QImage& out, bool* lowered)
+{
+    static QMutex turn;
+    const QMutexLocker lock(&turn);
+    const qint64 own = allocationLimitBytes();
+    const bool lower = own == 0 || maxBytes < own;
+    if (lowered)
+        *lowered = lower;
+    if (!lower)
+        return load(path, 0, 0, out);
+    // The limit counts whole megabytes, and 0 would switch it off.
+    const qint64 megabytes = std::min<qint64>(maxBytes >> 20, std::numeric_limits<int>::max());
+    if (megabytes < 1)
+        return false;
+    const int saved = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(int(megabytes));
+    const bool ok = load(path, 0, 0, out);
+    QImageReader::setAllocationLimit(saved);
+    return ok;
 }
 
 bool loadRasterFitted(const QString& path, int side, QImage& out, QString* reason, Decode decode)

@@ -19,6 +19,14 @@ bool isSvgPath(const QString& path);
 // out is assigned only on success.
 bool load(const QString& path, int svgWidth, int svgHeight, QImage& out);
 
+// A raster picture at its natural size, decoded with at most maxBytes for its image: for
+// a picture whose header does not tell its size, so that it cannot be checked before.
+// Qt's allocation limit is lowered to maxBytes (never raised) while it decodes; Qt keeps
+// one limit for the whole program, so these decodes take turns.  *lowered tells whether
+// the limit was lowered, i.e. whether it may be why a decode failed.  out is assigned
+// only on success.
+bool loadWithin(const QString& path, qint64 maxBytes, QImage& out, bool* lowered = nullptr);
+
 enum class Decode {
     // Let a reader that can (JPEG) decode straight at a reduced size, never below twice
     // the fitted size, before the smooth scale.

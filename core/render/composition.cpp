@@ -55,26 +55,6 @@ QString objectName(int id)
     return QStringLiteral("Image%1").arg(id);
 }
 
-// A list of objects as their placements, and back.
-QList<Composition::Placement> placementsOf(const QList<ImageData>& list)
-{
-    QList<Composition::Placement> placements;
-    placements.reserve(list.size());
-    for (const ImageData& object : list)
-        placements.append(Composition::Placement::of(object));
-    return placements;
-}
-
-QList<ImageData> restoreAll(const QList<Composition::Placement>& placements)
-{
-    QHash<QString, QImage> pictures;
-    QList<ImageData> list;
-    list.reserve(placements.size());
-    for (const Composition::Placement& placement : placements)
-        list.append(placement.restore(&pictures));
-    return list;
-}
-
 } // namespace
 
 // The base of every step: the composition's own doors, open to the steps only.
@@ -96,7 +76,6 @@ protected:
     {
         composition->applyPlacement(id, position, scale, rotation);
     }
-    void applyAll(const QVariantMap& values, const QList<ImageData>& list) { composition->applyAll(values, list); }
 
     Composition* composition;
 };
@@ -189,39 +168,36 @@ private:
     int gesture;
 };
 
-// Objects appended on top.  The first redo takes them as they were made; a later one
-// reads their pictures again.
+// Objects appended on top, kept as they were made for every redo.
 class AddEdit : public CompositionEdit
 {
 public:
     AddEdit(Composition* composition, const QList<ImageData>& added)
         : CompositionEdit(composition, added.size() == 1 ? QStringLiteral("Add %1").arg(added.constFirst().name())
                                                          : QStringLiteral("Add %1 Images").arg(added.size()))
-        , pending(added)
-        , placements(placementsOf(added))
+        , added(added)
         , first(int(composition->imageDataList().size()))
     {
     }
 
     void redo() override
     {
-        const QList<ImageData> list = pending.isEmpty() ? restoreAll(placements) : pending;
-        pending.clear();
-        for (qsizetype i = 0; i < list.size(); ++i)
-            insertObject(first + int(i), list.at(i));
+        for (qsizetype i = 0; i < added.size(); ++i)
+            insertObject(first + int(i), added.at(i));
     }
     void undo() override
     {
-        for (qsizetype i = placements.size() - 1; i >= 0; --i)
+        for (qsizetype i = added.size() - 1; i >= 0; --i)
             takeObject(first + int(i));
     }
 
 private:
-    QList<ImageData> pending;
-    QList<Composition::Placement> placements;
+    QList<ImageData> added;
     int first;
 };
 
+// Objects deleted, kept whole for the undo: their pictures as decoded, their display
+// images as drawn.
 class RemoveEdit : public CompositionEdit
 {
 public:
@@ -231,9 +207,9 @@ public:
         , indexes(indexes)
     {
         for (int index : indexes)
-            placements.append(Composition::Placement::of(composition->imageDataList().at(index)));
-        setText(placements.size() == 1 ? QStringLiteral("Delete %1").arg(objectName(placements.constFirst().id))
-                                       : QStringLiteral("Delete %1 Images").arg(placements.size()));
+            removed.append(composition->imageDataList().at(index));
+        setText(removed.size() == 1 ? QStringLiteral("Delete %1").arg(objectName(removed.constFirst().id))
+                                    : QStringLiteral("Delete %1 Images").arg(removed.size()));
     }
 
     void redo() override
@@ -243,14 +219,13 @@ public:
     }
     void undo() override
     {
-        const QList<ImageData> list = restoreAll(placements);
-        for (qsizetype i = 0; i < list.size(); ++i)
-            insertObject(indexes.at(i), list.at(i));
+        for (qsizetype i = 0; i < removed.size(); ++i)
+            insertObject(indexes.at(i), removed.at(i));
     }
 
 private:
     QList<int> indexes;
-    QList<Composition::Placement> placements;
+    QList<ImageData> removed;
 };
 
 class ReorderEdit : public CompositionEdit
@@ -271,71 +246,12 @@ private:
     int to;
 };
 
-// A whole style and object list for another.  The new objects' pictures are taken as
-// loaded for the first redo and read again for a later one; the old ones' are read
-// again on undo.
-class ReplaceEdit : public CompositionEdit
-{
-public:
-    ReplaceEdit(Composition* composition, const IconStyle& newStyle, const QList<ImageData>& newObjects,
-                const QString& text)
-        : CompositionEdit(composition, text)
-        , beforeStyle(composition->iconStyle().values())
-        , before(placementsOf(composition->imageDataList()))
-        , afterStyle(newStyle.values())
-        , pending(newObjects)
-        , after(placementsOf(newObjects))
-    {
-    }
-
-    void redo() override
-    {
-        applyAll(afterStyle, pending.isEmpty() ? restoreAll(after) : pending);
-        pending.clear();
-    }
-    void undo() override { applyAll(beforeStyle, restoreAll(before)); }
-
-private:
-    QVariantMap beforeStyle;
-    QList<Composition::Placement> before;
-    QVariantMap afterStyle;
-    QList<ImageData> pending;
-    QList<Composition::Placement> after;
-};
-
 PlacementEdit::Values valuesOf(const ImageData& object)
 {
     return {object.position, object.scale, object.rotation};
 }
 
 } // namespace
-
-Composition::Placement Composition::Placement::of(const ImageData& object)
-{
-    return {object.id, object.path, object.position, object.scale, object.rotation};
-}
-
-ImageData Composition::Placement::restore(QHash<QString, QImage>* pictures) const
-{
-    ImageData object;
-    object.id = id;
-    object.path = path;
-    object.position = position;
-    object.scale = scale;
-    object.rotation = rotation;
-    if (pictures && pictures->contains(path)) {
-        object.image = pictures->value(path);
-    } else {
-        object.image = loadPicture(path);
-        if (pictures)
-            pictures->insert(path, object.image);
-    }
-    if (object.image.isNull())
-        qCWarning(lcComposition) << "The picture of" << object.name() << "cannot be read again:" << path;
-    object.rect = QRect(position, QSize(0, 0));
-    object.rebuildDisplayImage();
-    return object;
-}
 
 Composition::Composition(QObject* parent)
     : QObject(parent)
@@ -492,11 +408,6 @@ void Composition::rotateObject(int id, int rotation, int gesture)
     stack->push(new PlacementEdit(this, RotateEdit, id, from, to, gesture));
 }
 
-void Composition::replace(const IconStyle& iconStyle, const QList<ImageData>& imageDataList, const QString& text)
-{
-    stack->push(new ReplaceEdit(this, iconStyle, imageDataList, text));
-}
-
 void Composition::applyStyleValue(const QString& key, const QVariant& value)
 {
     QVariantMap values = style.values();
@@ -543,12 +454,4 @@ void Composition::applyPlacement(int id, const QPoint& position, int scale, int 
     if (redraw)
         object.rebuildDisplayImage();
     Q_EMIT objectChanged(index);
-}
-
-void Composition::applyAll(const QVariantMap& styleValues, const QList<ImageData>& list)
-{
-    style.load(styleValues);
-    objects = list;
-    Q_EMIT styleChanged();
-    Q_EMIT objectsReset();
 }

@@ -6,7 +6,6 @@
 // and is told through the signals below.  No widget needed: the command line and the
 // tests make their own.
 
-#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -24,25 +23,8 @@ class Composition : public QObject
     Q_OBJECT
 
 public:
-    // An SVG picture becomes an object rasterised at this side, in both directions of an
-    // undo; what was drawn before is drawn again.
+    // An SVG picture becomes an object rasterised at this side.
     static constexpr int kSvgSide = 1024;
-
-    // What an undo step keeps of an object to make it again: never its pixels, which are
-    // read again from path.
-    struct Placement
-    {
-        int id = 0;
-        QString path;
-        QPoint position;
-        int scale = 100;
-        int rotation = 0;
-
-        static Placement of(const ImageData& object);
-        // The object again: its picture loaded from path (one decode for every object of
-        // the same file in pictures), its display image rebuilt.
-        ImageData restore(QHash<QString, QImage>* pictures = nullptr) const;
-    };
 
     explicit Composition(QObject* parent = nullptr);
     ~Composition() override;
@@ -66,7 +48,8 @@ public:
     static QImage loadPicture(const QString& path);
 
     // Starts afresh: style and objects replaced, the undo history dropped, the
-    // composition clean.  Not a step.
+    // composition clean.  Not a step: an opened document comes in this way, so that no
+    // undo brings back objects that Save would then write into the opened file.
     void reset(const IconStyle& iconStyle, const QList<ImageData>& imageDataList);
 
     // ---- Steps: each is pushed on the undo stack and done at once ----
@@ -78,6 +61,8 @@ public:
     // leaves behind pulled back inside it: one step.
     void setCanvasSize(int canvasSize);
     // Objects appended on top, in order (picture loaded, display image built): one step.
+    // The steps that add and delete objects keep them whole (the decoded picture is
+    // shared, not copied), so an undo never reads a file again.
     void addObjects(const QList<ImageData>& added);
     void removeObjects(const QList<int>& ids);
     // Moves the object at drawing index from to index to.
@@ -85,9 +70,6 @@ public:
     void moveObject(int id, const QPoint& position, int gesture = 0);
     void scaleObject(int id, int scale, int gesture = 0);
     void rotateObject(int id, int rotation, int gesture = 0);
-    // A whole other style and object list, as an opened document brings them: one step
-    // whose undo brings back the previous ones (their pictures read again).
-    void replace(const IconStyle& iconStyle, const QList<ImageData>& imageDataList, const QString& text);
 
 Q_SIGNALS:
     void styleChanged();
@@ -108,7 +90,6 @@ private:
     void takeObject(int index);
     void applyOrder(int from, int to);
     void applyPlacement(int id, const QPoint& position, int scale, int rotation);
-    void applyAll(const QVariantMap& styleValues, const QList<ImageData>& list);
 
     IconStyle style;
     QList<ImageData> objects;

@@ -1,5 +1,6 @@
 #include "compositiondocument.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -142,9 +143,75 @@ QSize pictureSize(const QString& path)
     return reader.size();
 }
 
+// The pixels of the pictures whose sizes are known; one still unknown counts 0.
+qint64 countedPixels(const QList<QSize>& sizes)
+{
+    qint64 pixels = 0;
+    for (const QSize& size : sizes)
+        pixels += size.isValid() ? qint64(size.width()) * size.height() : 0;
+    return pixels;
+}
+
 qint64 megabytes(qint64 pixels)
 {
     return (pixels * 4) >> 20; // 4 bytes a pixel, as the display images are held
+}
+
+// A picture's name as the document holds it: relative to folder, and read back by
+// fromJson as this very file.  A relative name that would read as something else
+// (v2:logo.png as a URL, \\x.png as a share, :logo.png as one of Qt's resources) is
+// written as ./v2:logo.png; one on another drive stays absolute.
+QString documentName(const QString& path, const QDir& folder)
+{
+    const QString target = QFileInfo(path).absoluteFilePath();
+    const auto readsBack = [&](const QString& name) {
+        return remoteKind(name).isEmpty() && QDir::cleanPath(folder.absoluteFilePath(name)) == QDir::cleanPath(target);
+    };
+    const QString relative = QDir::fromNativeSeparators(folder.relativeFilePath(target));
+    if (readsBack(relative))
+        return relative;
+    const QString dotted = QStringLiteral("./") + relative;
+    return readsBack(dotted) ? dotted : QDir::fromNativeSeparators(target);
+}
+
+// One picture file of a document, decoded once for every object made from it.
+struct PictureFile
+{
+    QString path;
+    qint64 bytes = 0;
+    QByteArray digest; // of its bytes, taken once another file of that length comes
+};
+
+QByteArray fileDigest(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return QByteArray();
+    return hash.result();
+}
+
+// The index in files of the picture that path holds, appended when it is new.  Raster
+// files of the same bytes (hard links, copies) decode to the same pixels and share one
+// entry; an SVG only by its path, since the files it names are found from its folder.
+qsizetype pictureIndex(QList<PictureFile>& files, const QString& path)
+{
+    PictureFile file{path, QFileInfo(path).size(), {}};
+    if (!SourceImage::isSvgPath(path)) {
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            PictureFile& other = files[i];
+            if (other.bytes != file.bytes || SourceImage::isSvgPath(other.path))
+                continue;
+            if (other.digest.isEmpty())
+                other.digest = fileDigest(other.path);
+            if (file.digest.isEmpty())
+                file.digest = fileDigest(path);
+            if (!file.digest.isEmpty() && file.digest == other.digest)
+                return i;
+        }
+    }
+    files.append(file);
+    return files.size() - 1;
 }
 
 } // namespace
@@ -152,9 +219,7 @@ qint64 megabytes(qint64 pixels)
 QString CompositionDocument::checkBudgets(const QList<ImageData>& objects, const QList<QSize>& pictureSizes,
                                           const QList<qsizetype>& pictureOf) const
 {
-    qint64 picturePixels = 0;
-    for (const QSize& size : pictureSizes)
-        picturePixels += size.isValid() ? qint64(size.width()) * size.height() : 0;
+    const qint64 picturePixels = countedPixels(pictureSizes);
     if (picturePixels > limits.maxPicturePixels)
         return QStringLiteral("the pictures would take %1 MB once decoded, more than the %2 MB a document may use")
             .arg(megabytes(picturePixels))
@@ -185,8 +250,7 @@ QByteArray CompositionDocument::toJson(const IconStyle& style, const QList<Image
     }
     QJsonArray list;
     for (const ImageData& object : objects) {
-        const QString picture = object.path.isEmpty() ? QString()
-                                                      : QDir::fromNativeSeparators(folder.relativeFilePath(object.path));
+        const QString picture = object.path.isEmpty() ? QString() : documentName(object.path, folder);
         list.append(QJsonObject{{"id", object.id},
                                 {"picture", picture},
                                 {"x", object.position.x()},
@@ -316,38 +380,66 @@ bool CompositionDocument::fromJson(const QByteArray& json, const QDir& folder, Q
         newObjects.append(data);
     }
 
-    // Each picture file is decoded once (two names of one file, or a link, count once),
-    // and every object made from it holds that one QImage, so its halvings are shared too.
-    // A picture that cannot be read is named with the first object made from it.
-    QStringList paths;
-    QHash<QString, qsizetype> pathIndex;
+    // Each picture is decoded once (two names of one file, a link, or a file of the same
+    // bytes count once), and every object made from it holds that one QImage, so its
+    // halvings are shared too.  A picture that cannot be read is named with the first
+    // object made from it.
+    QList<PictureFile> files;
+    QHash<QString, qsizetype> fileOfName;
     QList<qsizetype> pictureOf;
     for (const ImageData& data : std::as_const(newObjects)) {
         const QString canonical = QFileInfo(data.path).canonicalFilePath();
         const QString key = canonical.isEmpty() ? data.path : canonical;
-        if (!pathIndex.contains(key)) {
-            pathIndex.insert(key, paths.size());
-            paths.append(data.path);
-        }
-        pictureOf.append(pathIndex.value(key));
+        if (!fileOfName.contains(key))
+            fileOfName.insert(key, pictureIndex(files, data.path));
+        pictureOf.append(fileOfName.value(key));
     }
 
     // The limits, from the pictures' headers: nothing is decoded for a document that
-    // would pass them.
+    // would pass them.  A picture whose header does not tell (an MNG) counts 0 here.
     QList<QSize> sizes;
-    for (const QString& path : std::as_const(paths))
-        sizes.append(pictureSize(path));
+    for (const PictureFile& picture : std::as_const(files))
+        sizes.append(pictureSize(picture.path));
     QString over = checkBudgets(newObjects, sizes, pictureOf);
     if (!over.isEmpty()) {
         setError(error, over);
         return false;
     }
 
-    QList<QImage> pictures(paths.size());
+    // Those come first, one at a time, each decoded within what the picture budget has
+    // left after all the others counted so far; the limits are checked again after each,
+    // so that a document past them is refused before the next decode.
+    QList<QImage> pictures(files.size());
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (sizes.at(i).isValid())
+            continue;
+        const qint64 leftBytes = (limits.maxPicturePixels - countedPixels(sizes)) * 4;
+        bool lowered = false;
+        if (!SourceImage::loadWithin(files.at(i).path, leftBytes, pictures[i], &lowered)) {
+            const qsizetype object = pictureOf.indexOf(i);
+            setError(error, QStringLiteral("%1: picture %2 cannot be read%3")
+                                .arg(newObjects.at(object).name(), QDir::toNativeSeparators(files.at(i).path),
+                                     lowered ? QStringLiteral(" within the %1 MB left of the %2 MB a document's "
+                                                              "pictures may use")
+                                                   .arg(leftBytes >> 20)
+                                                   .arg(megabytes(limits.maxPicturePixels))
+                                             : QString()));
+            return false;
+        }
+        sizes[i] = pictures.at(i).size();
+        over = checkBudgets(newObjects, sizes, pictureOf);
+        if (!over.isEmpty()) {
+            setError(error, over);
+            return false;
+        }
+    }
+
     QImage* decoded = pictures.data(); // each slot is written by one task only
     QThreadPool pool;
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        const QString path = paths.at(i);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (!decoded[i].isNull())
+            continue;
+        const QString path = files.at(i).path;
         pool.start([path, slot = decoded + i] {
             QImage image;
             if (SourceImage::load(path, kSvgSide, kSvgSide, image))

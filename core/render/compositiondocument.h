@@ -23,7 +23,8 @@
 // key takes its first-run value; a value out of range is clamped as the style's controls
 // clamp it (and said in a warning).  "objects" lists the image objects in drawing order,
 // the first drawn first: the picture's path relative to the document's folder (an
-// absolute path is taken as it is), the top-left position in canvas pixels, the scale
+// absolute path is taken as it is; a name that would read as a URL or a share, such as
+// v2:logo.png, is written ./v2:logo.png), the top-left position in canvas pixels, the scale
 // in percent of the picture's full size, the rotation in degrees clockwise, and the id
 // that names the object "Image" + id.  Ids are unique and 0 or more.
 
@@ -60,7 +61,8 @@ public:
     // ImageData::kMaxDisplayPixels); four 8000 x 8000 display images fit, twenty do not.
     static constexpr qint64 kMaxDisplayPixels = qint64(256) << 20;
     // The decoded pictures (each distinct file once, an SVG at 1024 x 1024), as their
-    // headers state them: another 1 GB at 4 bytes a pixel.
+    // headers state them: another 1 GB at 4 bytes a pixel.  A picture whose header does
+    // not tell is decoded within what is left of it before any other.
     static constexpr qint64 kMaxPicturePixels = qint64(256) << 20;
 
     struct Limits
@@ -74,7 +76,8 @@ public:
 
     IconStyle style;
     // Drawing order; pictures loaded, display images built.  Objects made from one picture
-    // file share its one decode (the same QImage data) and its halvings.
+    // file (or files of the same bytes) share its one decode (the same QImage data) and
+    // its halvings.
     QList<ImageData> objects;
 
     // The document's bytes for style and objects, picture paths written relative to
