@@ -36,6 +36,12 @@ int usageError(const QString& text);
 std::optional<int> parseCommand(const QString& command, const QStringList& args, const QString& usage,
                                 const QList<QCommandLineOption>& options, QCommandLineParser& parser);
 
+// The file arguments of a command.  On Windows, where the shell leaves wildcards to the
+// program, an argument whose last part holds * or ? stands for the files it matches, in
+// name order (itself when none does, to be reported as missing).
+QStringList fileArguments(const QCommandLineParser& parser);
+QStringList expandWildcards(const QStringList& arguments);
+
 // The one file a command works on, from the parsed positional arguments; a usage error
 // when there is none or more than one.
 std::optional<int> takeOneFile(const QString& command, const QCommandLineParser& parser, QString& file);

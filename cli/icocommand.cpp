@@ -247,7 +247,7 @@ int runIco(const QStringList& args)
         if (!ok || jobs < 1 || jobs > kMaxJobs)
             return usageError(QStringLiteral("ico: --jobs takes a number from 1 to %1").arg(kMaxJobs));
     }
-    QStringList inputs = parser.positionalArguments();
+    QStringList inputs = fileArguments(parser);
     if (inputs.isEmpty())
         return usageError(QStringLiteral("ico: no file given"));
     for (const QString& input : std::as_const(inputs)) {

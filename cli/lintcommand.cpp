@@ -62,7 +62,7 @@ int runLint(const QStringList& args)
     QCommandLineParser parser;
     if (const auto status = parseCommand(QStringLiteral("lint"), args, lintUsage(), {jsonOption}, parser))
         return *status;
-    const QStringList files = parser.positionalArguments();
+    const QStringList files = fileArguments(parser);
     if (files.isEmpty())
         return usageError(QStringLiteral("lint: no file given"));
     const bool json = parser.isSet(jsonOption);

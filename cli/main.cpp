@@ -198,7 +198,7 @@ std::optional<int> parseCommand(const QString& command, const QStringList& args,
 
 std::optional<int> takeOneFile(const QString& command, const QCommandLineParser& parser, QString& file)
 {
-    const QStringList files = parser.positionalArguments();
+    const QStringList files = fileArguments(parser);
     if (files.size() > 1)
         return usageError(QStringLiteral("%1: more than one file given ('%2')").arg(command, files.at(1)));
     if (files.isEmpty() || files.constFirst().isEmpty())

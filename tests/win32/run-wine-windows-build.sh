@@ -186,6 +186,30 @@ else
     fail "wine's $library is missing"
 fi
 
+echo "== wildcards and names beyond ASCII, as typed into cmd.exe"
+# cmd.exe hands "*.png" to the program as written; the program matches it itself.
+names_dir="$work/bilder-äöü"
+mkdir -p "$names_dir"
+cp "$work/soft.png" "$names_dir/ünïcode-1.png"
+cp "$work/soft.png" "$names_dir/plain-2.png"
+cp "$work/photo.jpg" "$names_dir/photo.jpg"
+(cd "$names_dir" && timeout -k 10 300 "$wine" cmd /c "$(winpath "$dist/glyphora-cli.exe") -q ico *.png --out-dir icons" \
+    >"$work/cmd-out.txt" 2>&1) || fail "glyphora-cli.exe ico *.png in cmd.exe: $(tr -d '\r' <"$work/cmd-out.txt")"
+made=$(cd "$names_dir/icons" 2>/dev/null && ls | sort | tr '\n' ' ')
+if [ "$made" = "plain-2.ico ünïcode-1.ico " ] && icotool -l "$names_dir/icons/ünïcode-1.ico" >/dev/null 2>&1; then
+    echo "   *.png gave: $made"
+else
+    fail "ico *.png --out-dir icons made '$made', not plain-2.ico and ünïcode-1.ico"
+fi
+cli_exe -q lint "$(winpath "$names_dir")\\icons\\*-?.ico" >"$work/lint-wild.txt" || true
+[ "$(grep -c 'missing-dpi-size' "$work/lint-wild.txt")" -eq 2 ] \
+    || fail "lint icons\\*-?.ico: $(cat "$work/lint-wild.txt")"
+if cli_exe -q ico "$(winpath "$names_dir")\\nothing*.png" --out-dir "$(winpath "$names_dir")\\none"; then
+    fail "ico of a pattern that matches nothing succeeded"
+elif ! grep -q 'nothing\*\.png' "$work/wine-stderr.txt"; then
+    fail "ico of a pattern that matches nothing: $(cat "$work/wine-stderr.txt")"
+fi
+
 echo "== glyphora.exe"
 # The window's controls are clicked at their places in its first-run size (986 x 513);
 # the dialogs are wine's, found by their titles.
