@@ -14,6 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+cmake --build "$build" --target glyphora-composebench >/dev/null
 bench=$(realpath "$build/bin/glyphora-composebench")
 work=${BENCH_DIR:-$build/bench}
 mkdir -p "$work/in"

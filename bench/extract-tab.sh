@@ -17,6 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 cli=$(realpath "$build/bin/glyphora-cli")
+cmake --build "$build" --target glyphora-extracttabbench >/dev/null
 bench=$(realpath "$build/bin/glyphora-extracttabbench")
 runs=${RUNS:-9}
 dll=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll

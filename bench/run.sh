@@ -13,6 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 cli=$(realpath "$build/bin/glyphora-cli")
+cmake --build "$build" --target glyphora-decodediff >/dev/null
 diff=$(realpath "$build/bin/glyphora-decodediff")
 runs=${RUNS:-15}
 sizes=16,24,32,48,64,128,256

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang-14 and runs each for a while on small seeds (see
-# make-seeds.sh) with a dictionary of its format's markers.  Fails on any crash, leak,
-# timeout or sanitizer report.
+# Builds the fuzz targets with clang-14 and gives each a smoke run: every one of its small
+# seeds (see make-seeds.sh) and of the corpus an earlier run left, then mutations of them
+# with a dictionary of its format's markers for SECONDS_PER_TARGET.  Fails on any crash,
+# leak, timeout or sanitizer report.  The test suite runs it for 5 s a target; the long
+# runs on every core are long-run.sh's.
 #   fuzz/run-fuzzers.sh [SECONDS_PER_TARGET] [BUILD_DIR]
 # Exit 77 (skipped) when clang-14 or libFuzzer is not installed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-seconds=${1:-60}
+seconds=${1:-5}
 build=${2:-$here/../build-fuzz}
 command -v clang++-14 >/dev/null || { echo "run-fuzzers: clang++-14 is missing" >&2; exit 77; }
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
-cmake --build "$build" -j2
+cmake --build "$build" -j"$(nproc)"
 "$here/make-seeds.sh" "$build/seeds"
 
 # ASan's leak check at exit, UBSan's reports fatal (the build makes them so).
