@@ -530,6 +530,7 @@ public:
             memo.png.insert(PayloadKey{payloadOf(item)}, *verdict);
         }
         if (*verdict == PngVerdict::Undecodable) {
+            item.decoded = true; // nothing for the quality rules either
             add("bad-image", item.number, QStringLiteral("the PNG data does not decode"));
         } else if (*verdict == PngVerdict::Transparent) {
             add("transparent", item.number,
@@ -649,8 +650,9 @@ public:
         return bySide.values();
     }
 
-    // Each square image against the smaller square images of the icon, the smallest
-    // first, so that the finding names the image it was enlarged from.
+    // Each square image against the smaller square images of the icon; a finding names
+    // the one it was enlarged from.  Remembered by the images' bytes: the same images in
+    // another group get the same findings in their own entry numbers.
     void checkUpscaled(const QList<Item*>& sides)
     {
         if (sides.size() < 2)
@@ -776,20 +778,6 @@ public:
         return shrunk;
     }
 
-    // What image loses when shrunk to side and enlarged again.
-    static double loss(const QImage& image, int side)
-    {
-        return loss(image, image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    }
-
-    // The same, given the image shrunk.
-    static double loss(const QImage& image, const QImage& shrunk)
-    {
-        const QImage grown = shrunk.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        return meanDifference(grown, image);
-    }
-
     // True when the large image, shrunk to the small one's size and enlarged again
     // (grown), misses itself by much less than the small image holds of its own
     // (kDetailRatio): not a picture soft at every size.
@@ -893,13 +881,12 @@ public:
         return double(sum);
     }
 
-
     // How much an image loses when shrunk to half and enlarged again: what it holds
     // beyond half its size.
     static double detail(const QImage& image)
     {
         const int half = image.width() / 2;
-        return half > 0 ? loss(image, half) : 0.0;
+        return half > 0 ? meanDifference(shrink(image, half).grown(), image) : 0.0;
     }
 
     // True when large is made of blocks of one colour each, side / smallSide pixels wide.
