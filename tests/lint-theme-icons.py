@@ -1,16 +1,9 @@
 #!/usr/bin/python3
-"""glyphora-cli lint's upscaled rule against icons that ImageMagick and Pillow make of a
-whole icon theme, and against real enlargements of the same pictures.
-
-    lint-theme-icons.py GLYPHORA_CLI WORKDIR
-
-For every 512-pixel picture of the Adwaita theme: an .ico by ImageMagick
-(icon:auto-resize) and one by Pillow (sizes=...), each of its images a shrink of the
-picture, which must get no upscaled warning; and four icons whose largest images are
-enlargements by ImageMagick (-scale, which repeats pixels, and -resize, which
-interpolates) of its 64 or 128 pixel shrink, each of which must get one upscaled warning
-per enlarged image.  Prints the counts; exit status 0 passed, 1 failed, 77 skipped.
-"""
+"""lint-theme-icons.py GLYPHORA_CLI WORKDIR: for every 512-pixel picture of the Adwaita
+theme, the icons ImageMagick (icon:auto-resize) and Pillow (sizes=) shrink from it get no
+upscaled warning, and four icons whose largest images ImageMagick enlarged (-scale,
+-resize) from its 64 or 128 pixel shrink get one per enlarged image.  Exit status 0
+passed, 1 failed, 77 skipped."""
 import glob
 import io
 import json

@@ -282,31 +282,23 @@ void TestIcoLint::undecodablePngs()
     QFETCH(int, format);
     QImage picture(32, 32, QImage::Format_ARGB32);
     picture.fill(qRgba(40, 120, 200, 255));
-    for (int i = 0; i < 32; ++i)
-        picture.setPixel(i, i, qRgba(250, 200, 20, 255));
     const QByteArray broken = corruptPng(TestIcons::pngPayload(picture.convertToFormat(QImage::Format(format))));
     const QByteArray sound16 = IcoEncoder::encodeDib(picture.scaled(16, 16));
-    const auto badImages = [](const QList<IcoLint::Finding>& findings) {
-        return rulesOf(findings, IcoLint::Severity::Error).filter("bad-image");
-    };
     PeWriter pe;
     pe.addIcon(1, sound16);
     pe.addIcon(2, broken);
-    pe.addIcon(3, broken);
     const QByteArray group = PeWriter::groupPayload({{16, 16, 32, quint32(sound16.size()), 1},
                                                      {32, 32, 32, quint32(broken.size()), 2}});
     pe.addGroup(PeWriter::Name::fromId(1), group);
     pe.addGroup(PeWriter::Name::fromId(2), group);
-    pe.addGroup(PeWriter::Name::fromId(3), PeWriter::groupPayload({{32, 32, 32, quint32(broken.size()), 3}}));
     const QString first = m_dir.filePath("broken-a.dll"), second = m_dir.filePath("broken-b.dll");
     writeFile(second, writeFile(first, pe.build()));
     IcoLint::Session session;
     for (const QString& path : {first, second}) {
         const IcoLint::FileReport report = session.checkFile(path);
-        QCOMPARE(report.icons.size(), 3);
-        const QList<QStringList> expected{{"bad-image@2"}, {"bad-image@2"}, {"bad-image@1"}};
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(badImages(report.icons.at(i).findings), expected.at(i));
+        QCOMPARE(report.icons.size(), 2);
+        for (const IcoLint::Icon& icon : report.icons)
+            QCOMPARE(rulesOf(icon.findings, IcoLint::Severity::Error).filter("bad-image"), QStringList{"bad-image@2"});
     }
 }
 
